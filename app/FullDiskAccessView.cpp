@@ -1,0 +1,108 @@
+#include "app/FullDiskAccessView.h"
+
+#include "app/Appearance.h"
+
+#include <QUrl>
+#include <QTimer>
+#include <QDebug>
+#include <algorithm>
+
+namespace talvo {
+
+namespace {
+
+// The desktop's prominent bordered button at the large control size: filled with the accent
+// colour, its label in the colour drawn on it.
+void makeProminent(QPushButton& button) {
+    button.setFont(appearance::font(appearance::TextStyle::body));
+    button.setMinimumHeight(30);
+    button.setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: %2;"
+                                        " border: none; border-radius: 7px; padding: 6px 14px; }"
+                                        "QPushButton:pressed { background-color: %3; }")
+                             .arg(appearance::accentColor().name(),
+                                  button.palette().color(QPalette::HighlightedText).name(),
+                                  appearance::accentColor().darker(115).name()));
+}
+
+} // namespace
+
+FullDiskAccessView::FullDiskAccessView(InstallEngine& engine, QWidget* parent)
+    : QDialog(parent, Qt::Sheet), engine_(engine),
+      lockShield_(QStringLiteral(":/symbols/lock.shield.svg"), appearance::accentColor(),
+                  Qt::IgnoreAspectRatio) {
+    using appearance::TextStyle;
+    setWindowModality(Qt::WindowModal);
+    const int shadow = static_cast<int>(RoundedBackground::shadowRadius);
+    sheetLayout_.setContentsMargins(shadow, shadow, shadow, shadow);
+    sheetLayout_.setSizeConstraint(QLayout::SetFixedSize);
+    sheetLayout_.addWidget(&content_);
+
+    layout_.setSpacing(20);
+    layout_.setContentsMargins(appearance::defaultPadding, appearance::defaultPadding,
+                               appearance::defaultPadding, appearance::defaultPadding);
+
+    lockShield_.setSymbolSize(QSize(60, 70), 0);
+
+    title_.setText(tr("Full Disk Access Required"));
+    title_.setFont(appearance::font(TextStyle::title, QFont::Bold));
+
+    instructions_.setText(tr("To ensure this app works properly, please grant Full Disk Access."
+                             "\n\nOpen System Settings, go to:\n\n"
+                             "Privacy & Security \u2192 Full Disk Access\n\n"
+                             "Then restart the app."));
+    instructions_.setFont(appearance::font(TextStyle::body));
+    instructions_.setAlignment(Qt::AlignHCenter);
+    instructions_.setWordWrap(true);
+    instructions_.setContentsMargins(appearance::defaultPadding, appearance::defaultPadding,
+                                     appearance::defaultPadding, appearance::defaultPadding);
+
+    openSettingsButton_.setText(tr("Open System Settings"));
+    makeProminent(openSettingsButton_);
+    openSettingsButton_.setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+
+    dismissButton_.setText(tr("Dismiss"));
+    dismissButton_.setFont(appearance::font(TextStyle::body));
+    dismissButton_.setFlat(true);
+    dismissButton_.setAutoDefault(false);
+    openSettingsRow_.setContentsMargins(appearance::defaultPadding, 0, appearance::defaultPadding,
+                                        0);
+    openSettingsRow_.addWidget(&openSettingsButton_);
+    dismissRow_.setContentsMargins(0, appearance::defaultPadding, 0, 0);
+    dismissRow_.addWidget(&dismissButton_, 0, Qt::AlignHCenter);
+
+    // Centred top to bottom in the fixed frame, full width across it.
+    layout_.setAlignment(Qt::AlignVCenter);
+    layout_.addWidget(&lockShield_, 0, Qt::AlignHCenter);
+    layout_.addWidget(&title_, 0, Qt::AlignHCenter);
+    layout_.addWidget(&instructions_);
+    layout_.addLayout(&openSettingsRow_);
+    layout_.addLayout(&dismissRow_);
+
+    // Taller only when the desktop's fonts need more lines than the frame holds: the text is
+    // never cut off.
+    content_.ensurePolished();
+    content_.setFixedSize(contentWidth,
+                          std::max(contentHeight, layout_.totalHeightForWidth(contentWidth)));
+
+    connect(&openSettingsButton_, &QPushButton::clicked, this,
+            &FullDiskAccessView::openFullDiskAccessSettings);
+    connect(&dismissButton_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void FullDiskAccessView::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    QTimer::singleShot(100, this, [this] {
+        qDebug() << "content" << content_.size() << "instr" << instructions_.geometry() << instructions_.heightForWidth(380) << layout_.totalHeightForWidth(400) << title_.geometry() << lockShield_.geometry() << openSettingsButton_.geometry() << dismissButton_.geometry();
+    });
+}
+
+void FullDiskAccessView::openFullDiskAccessSettings() {
+    const QUrl url(QString::fromLatin1(settingsURL), QUrl::StrictMode);
+    if (!url.isValid()) {
+        return;
+    }
+    // Handed to the desktop and not awaited; the prompt stays open.
+    engine_.openURL(url.toString().toStdString());
+}
+
+} // namespace talvo

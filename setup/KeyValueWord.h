@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace talvo {
+
+struct KeyValueWord {
+    std::string_view key;
+    std::string_view value;
+
+    bool operator==(const KeyValueWord&) const = default;
+};
+
+// Splits a command-line word at "=" into a key and a value, both non-empty and untrimmed.
+// An "=" that would close an empty piece (at the start, or right behind another such "=") is
+// dropped; the first "=" behind a non-empty piece ends the key and everything after it, further
+// "=" included, is the value. Anything but exactly two pieces gives nothing. "=" counts only as a
+// character of its own: followed by a combining mark it is part of another character.
+std::optional<KeyValueWord> splitKeyValueWord(std::string_view word);
+
+} // namespace talvo

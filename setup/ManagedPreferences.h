@@ -1,0 +1,46 @@
+#pragma once
+
+#include "engine/Config.h"
+#include "platform/PropertyList.h"
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+namespace talvo {
+
+inline constexpr const char* kFileWriteErrorDomain = "FileWriteError";
+
+// The managed-preferences profile an MDM server pushes, and the seed file written from it.
+class ManagedPreferences {
+  public:
+    static constexpr const char* kPreferencesFolder = "/Library/Managed Preferences/";
+    static constexpr const char* kPreferencesFileName = "com.talvo.backup.agent.plist";
+    static constexpr const char* kSeedFile =
+        "/Library/Application Support/Talvo Backup Agent/seed.conf";
+
+    // root is put in front of every path ("" for the computer's own files); userName picks the
+    // per-user preferences; errors are printed on out.
+    ManagedPreferences(const std::string& root, const std::string& userName, std::ostream& out);
+
+    // The computer-wide preferences' root dictionary, else the per-user one's, else nothing.
+    std::optional<PropertyDictionary> settings() const;
+
+    // The Config the preferences describe, nothing without preferences. Writes the seed file from
+    // "seed-config"; a failed write is printed as one error line and the run goes on.
+    std::optional<Config> profile() const;
+
+    const std::string& computerWideFile() const { return computerWideFile_; }
+    const std::string& perUserFile() const { return perUserFile_; }
+    const std::string& seedFile() const { return seedFile_; }
+
+  private:
+    void writeSeedFile(const PropertyDictionary& entries) const;
+
+    std::string computerWideFile_;
+    std::string perUserFile_;
+    std::string seedFile_;
+    std::ostream& out_;
+};
+
+} // namespace talvo

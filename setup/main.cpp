@@ -1,0 +1,15 @@
+#include "engine/Installer.h"
+#include "platform/FileChecks.h"
+#include "setup/ArgumentParser.h"
+#include "setup/SetupFlow.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char* argv[]) {
+    const std::vector<std::string> args(argv, argv + argc);
+    const talvo::LocalFileChecks files;
+    return talvo::runSetup(talvo::Installer::shared(), files, args, talvo::ArgumentParser::profile,
+                           std::cout);
+}
