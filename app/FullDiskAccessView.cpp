@@ -3,8 +3,6 @@
 #include "app/Appearance.h"
 
 #include <QUrl>
-#include <QTimer>
-#include <QDebug>
 #include <algorithm>
 
 namespace talvo {
@@ -37,9 +35,14 @@ FullDiskAccessView::FullDiskAccessView(InstallEngine& engine, QWidget* parent)
     sheetLayout_.setSizeConstraint(QLayout::SetFixedSize);
     sheetLayout_.addWidget(&content_);
 
-    layout_.setSpacing(20);
+    // The stack centred top to bottom in the frame, full width across it.
+    layout_.setSpacing(0);
     layout_.setContentsMargins(appearance::defaultPadding, appearance::defaultPadding,
                                appearance::defaultPadding, appearance::defaultPadding);
+    layout_.addStretch();
+    layout_.addLayout(&stack_);
+    layout_.addStretch();
+    stack_.setSpacing(20);
 
     lockShield_.setSymbolSize(QSize(60, 70), 0);
 
@@ -63,6 +66,8 @@ FullDiskAccessView::FullDiskAccessView(InstallEngine& engine, QWidget* parent)
     dismissButton_.setText(tr("Dismiss"));
     dismissButton_.setFont(appearance::font(TextStyle::body));
     dismissButton_.setFlat(true);
+    // Neither is the prompt's default button: Return does not press one behind the user's back.
+    openSettingsButton_.setAutoDefault(false);
     dismissButton_.setAutoDefault(false);
     openSettingsRow_.setContentsMargins(appearance::defaultPadding, 0, appearance::defaultPadding,
                                         0);
@@ -70,13 +75,11 @@ FullDiskAccessView::FullDiskAccessView(InstallEngine& engine, QWidget* parent)
     dismissRow_.setContentsMargins(0, appearance::defaultPadding, 0, 0);
     dismissRow_.addWidget(&dismissButton_, 0, Qt::AlignHCenter);
 
-    // Centred top to bottom in the fixed frame, full width across it.
-    layout_.setAlignment(Qt::AlignVCenter);
-    layout_.addWidget(&lockShield_, 0, Qt::AlignHCenter);
-    layout_.addWidget(&title_, 0, Qt::AlignHCenter);
-    layout_.addWidget(&instructions_);
-    layout_.addLayout(&openSettingsRow_);
-    layout_.addLayout(&dismissRow_);
+    stack_.addWidget(&lockShield_, 0, Qt::AlignHCenter);
+    stack_.addWidget(&title_, 0, Qt::AlignHCenter);
+    stack_.addWidget(&instructions_);
+    stack_.addLayout(&openSettingsRow_);
+    stack_.addLayout(&dismissRow_);
 
     // Taller only when the desktop's fonts need more lines than the frame holds: the text is
     // never cut off.
@@ -87,13 +90,6 @@ FullDiskAccessView::FullDiskAccessView(InstallEngine& engine, QWidget* parent)
     connect(&openSettingsButton_, &QPushButton::clicked, this,
             &FullDiskAccessView::openFullDiskAccessSettings);
     connect(&dismissButton_, &QPushButton::clicked, this, &QDialog::reject);
-}
-
-void FullDiskAccessView::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
-    QTimer::singleShot(100, this, [this] {
-        qDebug() << "content" << content_.size() << "instr" << instructions_.geometry() << instructions_.heightForWidth(380) << layout_.totalHeightForWidth(400) << title_.geometry() << lockShield_.geometry() << openSettingsButton_.geometry() << dismissButton_.geometry();
-    });
 }
 
 void FullDiskAccessView::openFullDiskAccessSettings() {

@@ -25,8 +25,6 @@ class FullDiskAccessView : public QDialog {
 
     FullDiskAccessView(InstallEngine& engine, QWidget* parent);
 
-  protected:
-    void showEvent(QShowEvent*) override;
   private:
     void openFullDiskAccessSettings();
 
@@ -35,6 +33,7 @@ class FullDiskAccessView : public QDialog {
     QVBoxLayout sheetLayout_{this};
     RoundedBackground content_;
     QVBoxLayout layout_{&content_};
+    QVBoxLayout stack_;
     SymbolImage lockShield_;
     QLabel title_;
     QLabel instructions_;

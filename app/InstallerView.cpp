@@ -11,7 +11,9 @@ namespace {
 
 // Wrapped to the width, and given the height its lines need at that width (the window grows
 // rather than cut a line off).
-void makeParagraph(QLabel& label) { label.setWordWrap(true); }
+void makeParagraph(QLabel& label) {
+    label.setWordWrap(true);
+}
 
 } // namespace
 

@@ -78,24 +78,15 @@ void measureDrainMemory(talvo::ShellCommandRunner& runner) {
                 grownBytes / static_cast<double>(output.size()));
 }
 
+// One command of each kind in turn, each timed alone, and the medians compared: load from other
+// processes then falls on both sides alike instead of on whichever batch it happened to hit.
 void measureSpawnCost(talvo::ShellCommandRunner& runner) {
-    constexpr int kRounds = 7;
-    constexpr int kCommandsPerRound = 200;
+    constexpr int kCommands = 1000;
     std::vector<double> bare;
     std::vector<double> viaRunner;
-    for (int round = 0; round < kRounds; ++round) {
-        bare.push_back(secondsFor([] {
-                           for (int index = 0; index < kCommandsPerRound; ++index) {
-                               spawnAndWait("true");
-                           }
-                       }) /
-                       kCommandsPerRound);
-        viaRunner.push_back(secondsFor([&runner] {
-                                for (int index = 0; index < kCommandsPerRound; ++index) {
-                                    runner.syncThrows("true");
-                                }
-                            }) /
-                            kCommandsPerRound);
+    for (int index = 0; index < kCommands; ++index) {
+        bare.push_back(secondsFor([] { spawnAndWait("true"); }));
+        viaRunner.push_back(secondsFor([&runner] { runner.syncThrows("true"); }));
     }
     const double floor = median(bare);
     const double cost = median(viaRunner);

@@ -22,7 +22,6 @@ namespace {
 // Closes the descriptor it owns when it goes away.
 class FileDescriptor {
   public:
-    FileDescriptor() = default;
     explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
     ~FileDescriptor() { reset(); }
     FileDescriptor(FileDescriptor&& other) noexcept
@@ -44,8 +43,6 @@ class FileDescriptor {
     int descriptor_ = -1;
 };
 
-constexpr int kPipeSize = 1024 * 1024;
-
 struct Pipe {
     FileDescriptor readEnd;
     FileDescriptor writeEnd;
@@ -61,6 +58,7 @@ std::optional<Pipe> openPipe() {
 #ifdef F_SETPIPE_SZ
     // A larger pipe lets a chatty child run ahead with fewer switches between it and us; where
     // the system refuses, the default size only costs speed.
+    constexpr int kPipeSize = 1024 * 1024;
     ::fcntl(ends[0], F_SETPIPE_SZ, kPipeSize);
 #endif
     return Pipe{FileDescriptor(ends[0]), FileDescriptor(ends[1])};

@@ -45,7 +45,7 @@ std::size_t sequenceLength(unsigned char lead) {
 }
 
 // Skips ASCII runs quickly and hands each other sequence to the platform's check by itself.
-bool isValidUtf8(std::string_view text) {
+bool isValidUtf8SkippingAscii(std::string_view text) {
     for (std::size_t index = firstNonAsciiFrom(text, 0); index < text.size();
          index = firstNonAsciiFrom(text, index)) {
         const std::size_t length = sequenceLength(static_cast<unsigned char>(text[index]));
@@ -60,7 +60,7 @@ bool isValidUtf8(std::string_view text) {
 } // namespace
 
 std::string outputText(std::string bytes) {
-    if (!isValidUtf8(bytes)) {
+    if (!isValidUtf8SkippingAscii(bytes)) {
         return {};
     }
     const std::string_view trimmed = unicode::trimmedView(bytes);

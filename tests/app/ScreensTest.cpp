@@ -124,6 +124,7 @@ class ScreensTest : public QObject {
         QVERIFY(sheet.windowFlags().testFlag(Qt::Sheet));
         QCOMPARE(visibleTexts(sheet), (QStringList{"Full Disk Access Required", promptInstructions,
                                                    "Open System Settings", "Dismiss"}));
+        QCOMPARE(talvo::testing::cutOffTexts(sheet), QStringList{});
         // The prompt's content keeps its size whatever the window's.
         const QSize promptSize = sheet.size();
         window.view.resize(1000, 800);

@@ -38,6 +38,17 @@ QStringList visibleTexts(const QWidget& root) {
     return texts;
 }
 
+QStringList cutOffTexts(const QWidget& root) {
+    QStringList texts;
+    for (const QLabel* label : root.findChildren<QLabel*>()) {
+        if (isShown(*label) && label->wordWrap() &&
+            label->height() < label->heightForWidth(label->width())) {
+            texts << label->text();
+        }
+    }
+    return texts;
+}
+
 QAbstractButton* visibleButton(const QWidget& root, const QString& text) {
     for (QAbstractButton* button : root.findChildren<QAbstractButton*>()) {
         if (isShown(*button) && button->text() == text) {

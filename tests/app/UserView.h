@@ -12,6 +12,9 @@ namespace talvo::testing {
 // The texts of every visible label and button, and the placeholders of visible empty fields.
 QStringList visibleTexts(const QWidget& root);
 
+// The texts of visible labels given fewer lines than their wrapped text needs at their width.
+QStringList cutOffTexts(const QWidget& root);
+
 // The visible button with this text, or nothing.
 QAbstractButton* visibleButton(const QWidget& root, const QString& text);
 

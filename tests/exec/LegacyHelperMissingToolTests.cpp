@@ -6,6 +6,8 @@
 
 // This binary's LegacyHelper looks for its elevation tool at TALVO_LATE_ELEVATION_TOOL, which
 // only this test creates and removes, so it owns the whole life of the process's authorization.
+// That life is one per process: the test holds only in a fresh one (as CTest runs it), not when
+// repeated within one run.
 namespace talvo {
 namespace {
 

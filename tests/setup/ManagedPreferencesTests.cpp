@@ -16,16 +16,17 @@ constexpr const char* kUser = "jane";
 class ManagedPreferencesTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        if (!testing::hasPython()) {
+            GTEST_SKIP() << "no Python to write property lists with";
+        }
         std::filesystem::create_directories(
             std::filesystem::path(preferences.seedFile()).parent_path());
     }
 
     // Writes the Python value as the given preferences file, binary or XML.
-    void writePreferences(const std::string& file, const std::string& pythonValue,
-                          bool binary = true) {
-        if (!testing::writePythonPropertyList(file, pythonValue, binary)) {
-            GTEST_SKIP() << "no Python to write property lists with";
-        }
+    static void writePreferences(const std::string& file, const std::string& pythonValue,
+                                 bool binary = true) {
+        ASSERT_TRUE(testing::writePythonPropertyList(file, pythonValue, binary));
     }
 
     std::string quotedSeedFile() const { return "\"" + preferences.seedFile() + "\""; }

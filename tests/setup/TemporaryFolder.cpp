@@ -34,12 +34,17 @@ std::optional<std::string> readFile(const std::filesystem::path& file) {
     return std::string{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
 }
 
+bool hasPython() {
+    const std::string python = TALVO_PYTHON3;
+    return !python.empty() && python.find("NOTFOUND") == std::string::npos;
+}
+
 bool writePythonPropertyList(const std::filesystem::path& file, const std::string& pythonValue,
                              bool binary) {
-    const std::string python = TALVO_PYTHON3;
-    if (python.empty() || python.find("NOTFOUND") != std::string::npos) {
+    if (!hasPython()) {
         return false;
     }
+    const std::string python = TALVO_PYTHON3;
     std::filesystem::create_directories(file.parent_path());
     const auto script = file.string() + ".py";
     writeFile(script, "import datetime, plistlib\n"

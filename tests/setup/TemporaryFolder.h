@@ -24,6 +24,9 @@ class TemporaryFolder {
 void writeFile(const std::filesystem::path& file, std::string_view bytes);
 std::optional<std::string> readFile(const std::filesystem::path& file);
 
+// Whether a Python is at hand to write property lists with.
+bool hasPython();
+
 // Writes the Python value (a literal; datetime is imported) as a property list with Python's
 // plistlib. False when no Python is available.
 bool writePythonPropertyList(const std::filesystem::path& file, const std::string& pythonValue,

@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>
-#include <string.h>
 #include <unistd.h>
 
 static const char launchLog[] = "/var/world/log/launches";
@@ -24,7 +23,8 @@ static void recordLaunch(const char* argv0) {
                               argv0 ? argv0 : "");
     if (size > 0) {
         /* One write with O_APPEND keeps concurrent launches from interleaving. */
-        const ssize_t written = write(fd, line, (size_t)size < sizeof line ? (size_t)size : sizeof line);
+        const size_t count = (size_t)size < sizeof line ? (size_t)size : sizeof line - 1;
+        const ssize_t written = write(fd, line, count);
         (void)written;
     }
     close(fd);

@@ -11,7 +11,7 @@ import sys
 import tempfile
 from pathlib import Path
 
-from talvo_world import (AGENT_EXECUTABLE, DAEMON_LABELS, KEYCHAIN, SEED_FILE, World,
+from talvo_world import (AGENT_EXECUTABLE, DAEMON_LABELS, DATABASE, KEYCHAIN, SEED_FILE, World,
                          WorldUnavailable)
 
 COLOUR = sys.stdout.isatty()
@@ -44,7 +44,8 @@ def more(value):
 
 
 def mask(secret):
-    return secret[:1] + "••••••" + secret[-1:] if len(secret) > 2 else "••••••"
+    """First and last character only, and never the length."""
+    return f"{secret[:1]}••••••{secret[-1:]}" if len(secret) > 2 else "••••••"
 
 
 def shell_words(words):
@@ -78,17 +79,17 @@ def show_changes(world, session, passphrase):
              if answers == "allow" else f"{len(prompts)} privileged commands: {answers}")
 
     for call in world.agent_calls():
-        item("agent registered", f"TalvoBackupAgent {' '.join(call.argv)}")
-        more(dim(f"as uid {call.uid}; database created: "
-                 f"{'yes' if world.exists('/Library/Application Support/Talvo Backup Agent/config.sqlite') else 'no'}"))
+        item("agent registered", f"TalvoBackupAgent {shell_words(call.argv)}")
+        created = "yes" if world.exists(DATABASE) else "no"
+        more(dim(f"as uid {call.uid}; database created: {created}"))
 
     for key in world.keychain_items():
         secret = key["secret"].decode("utf-8", "replace")
         matches = passphrase is not None and key["secret"] == passphrase.encode()
         item("keychain item", f"{key['service']} / {key['account']}")
         more(f"in {KEYCHAIN}")
-        more(f"secret {mask(secret)} ({len(key['secret'])} bytes"
-             f"{', exactly the passphrase given' if matches else ''})")
+        verdict = "byte for byte the passphrase given" if matches else "NOT the passphrase given"
+        more(f"secret {mask(secret)} ({verdict})")
         more(f"trusted application: {', '.join(key['trustedApplications'])}")
     if not world.keychain_items():
         item("keychain item", "none")

@@ -156,6 +156,10 @@ class World:
     def set_pkexec_answers(self, *answers):
         self.write("/var/world/control/pkexec", "".join(a + "\n" for a in answers))
 
+    def remove_pkexec(self):
+        """A computer without the authentication tool: /usr/bin/pkexec is not there."""
+        (self.root / "no-pkexec").touch()
+
     def make_read_only(self, path):
         """Binds the folder read-only over itself, so that even root cannot write in it."""
         with open(self.root / "readonly", "a", encoding="utf-8") as f:

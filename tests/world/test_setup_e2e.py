@@ -65,8 +65,9 @@ class SetupTestCase(WorldTestCase):
 
     def assert_no_key(self, world):
         self.assertEqual(world.keychain_items(), [])
-        self.assertEqual([c for c in world.calls("security") if c["argv"][0] != "find-generic-password"],
-                         [])
+        changes = [call for call in world.calls("security")
+                   if call["argv"][0] != "find-generic-password"]
+        self.assertEqual(changes, [])
 
     def launchctl(self, world):
         return [(call["argv"][0], call["argv"][2], call["status"])
@@ -193,6 +194,22 @@ class ProfileInstallTest(SetupTestCase):
         session = self.setup(world, "REG_TOKEN=words", user="501")
         self.assertEqual(session.lines, [CHECKING, NO_MDM, INSTALLING_USER])
         self.assert_registered(world, "-reg-token=words")
+
+    def test_the_user_of_the_per_user_profile_comes_from_the_environment(self):
+        cases = [
+            ("alice", ["HOME=/Users/alice", "SUDO_USER=bob", "USER=carol"]),
+            ("bob", ["-u", "HOME", "SUDO_USER=bob", "USER=carol"]),
+            ("carol", ["-u", "HOME", "-u", "SUDO_USER", "USER=carol"]),
+        ]
+        for name, environment in cases:
+            with self.subTest(name):
+                world = self.new_world()
+                for user in ("alice", "bob", "carol"):
+                    world.set_profile({"reg-token": user}, user=user)
+                session = self.run_in(world, ["env", *environment, "/usr/local/bin/Setup"],
+                                      product=PRODUCT)
+                self.assertEqual(session.lines, [CHECKING, INSTALLING_MDM])
+                self.assert_registered(world, f"-reg-token={name}")
 
     def test_words_are_ignored_when_a_profile_exists(self):
         world = self.new_world()
@@ -376,6 +393,17 @@ class AuthenticationTest(SetupTestCase):
                 self.assert_no_daemons(world, session)
                 self.assert_app_not_opened(session)
 
+    def test_without_an_authentication_tool_nothing_privileged_runs(self):
+        world = self.new_world()
+        world.remove_pkexec()
+        session = self.setup(world, "REG_TOKEN=t", user="501", expect_launch=False)
+        self.assertEqual(session.lines,
+                         [CHECKING, NO_MDM, INSTALLING_USER, command_error(127)])
+        self.assertEqual(session.status, 127)
+        self.assert_not_registered(world)
+        self.assert_no_daemons(world, session)
+        self.assert_app_not_opened(session)
+
     def test_refused_later_steps_are_reported_and_the_run_goes_on(self):
         world = self.new_world()
         world.set_pkexec_answers("allow", "dismiss")
@@ -445,6 +473,33 @@ class RunningAgentTest(SetupTestCase):
                                  [("bootstrap", p, 5) for p in DAEMON_PLISTS])
                 self.assert_app_opened(session)
 
+    def test_an_application_that_killall_cannot_find_is_reported(self):
+        # Started under a longer name (argv[0]), the agent application is still the bundle's
+        # running application, but killall, which then compares the whole name, finds no
+        # "Talvo Backup Agent".
+        world = self.new_world()
+        session = self.run_in(world, ["/bin/bash", "-c", f"""
+            (exec -a "Talvo Backup Agent Helper" "{AGENT_APP_EXECUTABLE}" \
+                </dev/null >/dev/null 2>&1 &)
+            while [ ! -s /var/world/log/launches ]; do sleep 0.02; done
+            exec /usr/local/bin/Setup REG_TOKEN=t
+        """], product=PRODUCT)
+        self.assertEqual(session.lines, [AGENT_RUNNING, command_error(1), CHECKING, NO_MDM,
+                                         INSTALLING_USER])
+        self.assertEqual(session.status, 0)
+        self.assert_registered(world, "-reg-token=t")
+        self.assert_daemons_started(world, session)
+
+    def test_opened_application_keeps_none_of_setups_output(self):
+        # Whoever reads Setup's output through a pipe must see it end when Setup ends, even
+        # though the agent application it opened goes on running.
+        world = self.new_world()
+        session = self.run_in(world, ["/bin/sh", "-c", "/usr/local/bin/Setup 2>&1 | cat"],
+                              product=PRODUCT, timeout=15)
+        self.assertFalse(session.timed_out)
+        self.assertEqual(session.lines, [CHECKING, NO_MDM])
+        self.assert_app_opened(session)
+
     def test_second_run_stops_what_the_first_one_started(self):
         world = self.new_world()
         session = self.run_in(world, ["/bin/sh", "-c", """
@@ -486,7 +541,7 @@ class PassphraseTest(SetupTestCase):
                     session = self.setup(world, *words, user=user)
                     self.assertEqual(session.status, 0, passphrase)
                     self.assert_key(world, passphrase)
-                    self.assertNotIn(passphrase, session.stdout)
+                    self.assertNotIn(passphrase, session.stdout + session.stderr)
                     self.assertFalse(world.exists("/Library/pwned"))
 
     def test_profile_passphrases_are_taken_untrimmed(self):
@@ -539,6 +594,7 @@ class SeedFileTest(SetupTestCase):
         world = self.new_world()
         world.set_profile({"seed-config": {"a": "x"}, "seed-path": "/Users/Shared/seed.conf"})
         session = self.setup(world)
+        self.assertEqual(session.lines, [CHECKING, INSTALLING_MDM])
         self.assertEqual(session.status, 0)
         self.assertEqual(world.read(SEED_FILE), b"a = x")
         self.assert_registered(world, "-seed-path=/Users/Shared/seed.conf")
@@ -547,6 +603,7 @@ class SeedFileTest(SetupTestCase):
         world = self.new_world()
         world.set_profile({"seed-config": {}})
         session = self.setup(world)
+        self.assertEqual(session.lines, [CHECKING, INSTALLING_MDM])
         self.assertEqual(session.status, 0)
         self.assertEqual(world.read(SEED_FILE), b"")
         self.assert_registered(world, f"-seed-path={SEED_FILE}")
@@ -557,6 +614,7 @@ class SeedFileTest(SetupTestCase):
         world.write(SEED_FILE, "old = 1")
         world.set_profile({"seed-config": "server = elsewhere"})
         session = self.setup(world)
+        self.assertEqual(session.lines, [CHECKING, INSTALLING_MDM])
         self.assertEqual(session.status, 0)
         self.assertEqual(world.read(SEED_FILE), b"old = 1")
         self.assert_registered(world)

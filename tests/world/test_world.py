@@ -32,8 +32,9 @@ class WorldTest(WorldTestCase):
 
     def test_sudo_as_root_and_pkexec_answers(self):
         world = self.new_world()
-        session = self.shell(world, "sudo id -u; sudo sh -c 'exit 7'; echo $?")
-        self.assertEqual(session.lines, ["0", "7"])
+        session = self.shell(world, "hostname; sudo id -u; sudo sh -c 'exit 7'; echo $?")
+        self.assertEqual(session.lines, ["staff1s-Mac", "0", "7"])
+        self.assertEqual(session.stderr, "", "sudo needs nothing it cannot find (host name...)")
 
         world.set_pkexec_answers("allow", "dismiss", "deny", "allow")
         session = self.shell(world, """
