@@ -6,87 +6,56 @@
 namespace talvo {
 namespace {
 
-Config withKey(std::string key) {
-    Config config;
-    config.encryptionKey = std::move(key);
-    return config;
-}
-
-bool validates(const Config& config) {
-    try {
-        config.validate();
-        return true;
-    } catch (const Error&) {
-        return false;
-    }
-}
-
-TEST(ConfigArguments, KeepsFixedOrderAndVerbatimValues) {
-    Config config;
-    EXPECT_TRUE(config.arguments().empty());
-
-    config.cleanUp = false;
-    EXPECT_TRUE(config.arguments().empty());
-
-    config.cleanUp = true;
-    config.seedPath = "\"/Library/Application Support/Talvo Backup Agent/seed.conf\"";
-    config.registrationToken = "tok en";
-    config.encryptionKey = "never-an-argument";
-    EXPECT_EQ(config.arguments(),
+TEST(ConfigArguments, KeepFixedOrderAndVerbatimValuesAndNeverTheKey) {
+    EXPECT_TRUE(Config{}.arguments().empty());
+    EXPECT_TRUE((Config{{}, {}, {}, {}, false}.arguments().empty()));
+    const Config full{"", "", "never-an-argument", "\"/a b/seed.conf\"", true};
+    EXPECT_EQ(full.arguments(),
               (std::vector<std::string>{
-                  "-reg-token=tok en",
-                  "-seed-path=\"/Library/Application Support/Talvo Backup Agent/seed.conf\"",
-                  "-clean-up"}));
-
-    config.registrationService = "";
-    config.registrationToken = "";
-    EXPECT_EQ(config.arguments()[0], "-reg-token=");
-    EXPECT_EQ(config.arguments()[1], "-reg-service=");
+                  "-reg-token=", "-reg-service=", "-seed-path=\"/a b/seed.conf\"", "-clean-up"}));
 }
 
-TEST(ConfigValidate, CountsUserPerceivedCharacters) {
-    EXPECT_TRUE(validates(Config{}));
-    EXPECT_FALSE(validates(withKey("")));
-    EXPECT_FALSE(validates(withKey("1234567")));
-    EXPECT_TRUE(validates(withKey("12345678")));
-    // Letter plus combining acute: seven characters although fourteen code points.
-    EXPECT_FALSE(validates(withKey("e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301")));
-    EXPECT_TRUE(validates(withKey("e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301")));
-    EXPECT_TRUE(validates(withKey("😀😀😀😀😀😀😀😀")));
-    // Family emoji are single characters joined by ZWJ; seven of them are too short.
-    const std::string family = "👨\u200D👩\u200D👧";
-    std::string families;
-    for (int i = 0; i < 7; ++i) {
-        families += family;
+// The error's text when validate() refuses the key, nothing when it takes it.
+std::optional<std::string> refusal(const std::string& key) {
+    try {
+        Config{{}, {}, key, {}, {}}.validate();
+    } catch (const Error& error) {
+        return error.text();
     }
-    EXPECT_FALSE(validates(withKey(families)));
-    // Four flags are four characters made of eight regional indicators.
-    EXPECT_FALSE(validates(withKey("🇫🇷🇩🇪🇯🇵🇧🇷")));
-    EXPECT_TRUE(validates(withKey("🇫🇷🇩🇪🇯🇵🇧🇷🇫🇷🇩🇪🇯🇵🇧🇷")));
-    // Blanks are characters too.
-    EXPECT_TRUE(validates(withKey("        ")));
+    return std::nullopt;
 }
 
-TEST(ConfigValidate, RaisesTheInputErrorAlsoForInvalidUtf8) {
-    for (const std::string& key :
-         {std::string("short"), std::string("\xff\xfe\xfd\xfc\xfb\xfa\xf9\xf8\xf7")}) {
-        try {
-            withKey(key).validate();
-            FAIL() << "validated a bad key";
-        } catch (const Error& error) {
-            EXPECT_EQ(error.text(),
-                      "Error Domain=InputError Code=-1 \"Encryption key must be at least 8 "
-                      "characters long.\"");
-            EXPECT_EQ(error.code(), -1);
-        }
+std::string times(int count, const std::string& text) {
+    std::string repeated;
+    for (int index = 0; index < count; ++index) {
+        repeated += text;
     }
+    return repeated;
 }
 
-TEST(ErrorText, NamesDomainCodeAndDescriptionOrNull) {
-    EXPECT_EQ(commandError(3).text(), "Error Domain=ProcessErrorDomain Code=3 \"(null)\"");
-    EXPECT_EQ(commandError(3).domain(), "ProcessErrorDomain");
-    EXPECT_FALSE(commandError(3).description().has_value());
-    EXPECT_STREQ(commandError(-2).what(), "Error Domain=ProcessErrorDomain Code=-2 \"(null)\"");
+TEST(ConfigValidate, NeedsEightUserPerceivedCharacters) {
+    const std::optional<std::string> tooShort =
+        "Error Domain=InputError Code=-1 \"Encryption key must be at least 8 characters long.\"";
+    const struct {
+        std::string key;
+        std::optional<std::string> refused;
+    } cases[] = {
+        {"", tooShort},
+        {"1234567", tooShort},
+        {"12345678", std::nullopt},
+        {"        ", std::nullopt},
+        // A letter with a combining accent is one character.
+        {times(8, "e\u0301"), std::nullopt},
+        // A family joined by zero width joiners is one character, a flag of two indicators too.
+        {times(7, "👨\u200D👩\u200D👧"), tooShort},
+        {"🇫🇷🇩🇪🇯🇵🇧🇷", tooShort},
+        {times(2, "🇫🇷🇩🇪🇯🇵🇧🇷"), std::nullopt},
+        {"\xff\xfe\xfd\xfc\xfb\xfa\xf9\xf8\xf7", tooShort}, // not UTF-8
+    };
+    EXPECT_NO_THROW(Config{}.validate());
+    for (const auto& example : cases) {
+        EXPECT_EQ(refusal(example.key), example.refused) << example.key;
+    }
 }
 
 } // namespace

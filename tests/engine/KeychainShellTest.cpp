@@ -1,115 +1,75 @@
 #include "engine/KeychainCommands.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <sstream>
+#include <unistd.h>
 
 namespace talvo {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A folder first on PATH holding stand-ins for `security` (records its argument words, each
-// followed by a NUL byte) and `sudo` (runs its words as they are).
-class FakeTools {
-  public:
-    FakeTools() {
-        std::string pattern = (fs::temp_directory_path() / "keychain-shell-XXXXXX").string();
-        folder_ = ::mkdtemp(pattern.data());
-        writeScript("security",
-                    "#!/bin/sh\nfor word in \"$@\"; do printf '%s\\0' \"$word\"; done > \"" +
-                        (folder_ / "argv").string() + "\"\n");
-        writeScript("sudo", "#!/bin/sh\nexec \"$@\"\n");
-    }
-    ~FakeTools() { fs::remove_all(folder_); }
-    FakeTools(const FakeTools&) = delete;
-    FakeTools& operator=(const FakeTools&) = delete;
-
-    const fs::path& folder() const { return folder_; }
-
-    // Runs the command line through the real shell; its exit status.
-    int runShell(const std::string& command) const {
-        fs::remove(folder_ / "argv");
-        std::string path = "PATH=" + folder_.string() + ":/usr/bin:/bin";
-        std::string shell = "/bin/sh";
-        std::string option = "-c";
-        std::string line = command;
-        char* argv[] = {shell.data(), option.data(), line.data(), nullptr};
-        char* envp[] = {path.data(), nullptr};
-        pid_t child = 0;
-        if (::posix_spawn(&child, "/bin/sh", nullptr, nullptr, argv, envp) != 0) {
-            return -1;
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    std::vector<std::string> recordedWords() const {
-        std::ifstream in(folder_ / "argv", std::ios::binary);
-        std::vector<std::string> words;
-        for (std::string word; std::getline(in, word, '\0');) {
-            words.push_back(word);
-        }
-        return words;
-    }
-
-  private:
-    void writeScript(const std::string& name, const std::string& text) {
-        std::ofstream(folder_ / name) << text;
-        fs::permissions(folder_ / name, fs::perms::owner_all);
-    }
-
-    fs::path folder_;
-};
-
-std::string passwordWord(const std::vector<std::string>& words) {
-    for (std::size_t index = 0; index + 1 < words.size(); ++index) {
-        if (words[index] == "-w") {
-            return words[index + 1];
-        }
-    }
-    return "(no -w word)";
+void writeScript(const fs::path& file, const std::string& text) {
+    std::ofstream(file) << text;
+    fs::permissions(file, fs::perms::owner_all);
 }
 
+// The argument words `security` receives when the shell runs this line with the stand-ins first
+// on PATH.
+std::vector<std::string> securityWords(const fs::path& tools, const std::string& line) {
+    const auto command = "PATH='" + tools.string() + "':/usr/bin:/bin; " + line;
+    FILE* const pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return {};
+    }
+    std::string output;
+    for (int character; (character = std::fgetc(pipe)) != EOF;) {
+        output += static_cast<char>(character);
+    }
+    EXPECT_EQ(::pclose(pipe), 0) << line;
+    std::vector<std::string> words;
+    std::istringstream in(output);
+    for (std::string word; std::getline(in, word, '\0');) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+// The passphrase stands inside a shell command line: whatever it holds, `security` must receive
+// exactly its bytes as one word, with the superuser's plain line and the normal user's "sudo" one.
 TEST(KeychainAddCommand, PassphraseReachesSecurityByteExactThroughTheShell) {
-    const FakeTools tools;
-    const auto injected = tools.folder() / "injected";
+    std::string pattern = (fs::temp_directory_path() / "keychain-shell-XXXXXX").string();
+    const fs::path tools = ::mkdtemp(pattern.data());
+    writeScript(tools / "security", "#!/bin/sh\nfor w in \"$@\"; do printf '%s\\0' \"$w\"; done\n");
+    writeScript(tools / "sudo", "#!/bin/sh\nexec \"$@\"\n");
+    const auto injected = tools / "injected";
     const std::string passphrases[] = {
-        R"(say "hi" and "")",
-        "$HOME and ${PATH} and $1 $@ $$",
-        "$(touch " + injected.string() + ")",
-        "`touch " + injected.string() + "`",
+        R"(say "hi" and "" it's 'single')",
+        "$HOME ${PATH} $1 $@ $$ $(touch " + injected.string() + ") `touch " + injected.string() +
+            "`",
         R"(back\slash \\ \" \$ \` \n)",
         "trailing backslash\\",
-        "!bang !! !$ ^old^new",
-        "  leading and trailing blanks  ",
-        "line one\nline two",
-        "continued \\\nline",
-        "\xF0\x9F\x94\x90 cl\xC3\xA9 \xE5\xAF\x86\xE7\xA0\x81",
-        "it's 'single' quoted",
-        "*?[a] ~ # ; & | < > ( ) { }",
-        "%s %n %%",
-        "\t tab",
+        "!bang !! !$ ^old^new *?[a] ~ # ; & | < > ( ) { } %s %n",
+        "  blanks\tand tab\nline two, continued \\\nline  ",
+        "\xF0\x9F\x94\x90 cl\xC3\xA9",
     };
     for (const auto& passphrase : passphrases) {
         for (const std::string prefix : {"", "sudo "}) {
-            ASSERT_EQ(tools.runShell(prefix + keychain::addCommand(passphrase)), 0) << passphrase;
-            const auto words = tools.recordedWords();
-            EXPECT_EQ(passwordWord(words), passphrase) << prefix;
-            // The rest of the command line is untouched by the escaping.
-            EXPECT_EQ(words.size(), 12u) << passphrase;
-            if (words.size() == 12u) {
-                EXPECT_EQ(words.front(), "add-generic-password");
-                EXPECT_EQ(words[10],
-                          "/Applications/Talvo Backup Agent.app/Contents/MacOS/TalvoBackupAgent");
-                EXPECT_EQ(words.back(), "/Library/Keychains/System.keychain");
-            }
+            const auto words = securityWords(tools, prefix + keychain::addCommand(passphrase));
+            ASSERT_EQ(words.size(), 12u) << passphrase;
+            EXPECT_EQ(words[0], "add-generic-password");
+            EXPECT_EQ(words[7], "-w");
+            EXPECT_EQ(words[8], passphrase);
+            EXPECT_EQ(words[10],
+                      "/Applications/Talvo Backup Agent.app/Contents/MacOS/TalvoBackupAgent");
+            EXPECT_EQ(words[11], "/Library/Keychains/System.keychain");
         }
     }
     EXPECT_FALSE(fs::exists(injected)) << "a passphrase ran a command";
+    fs::remove_all(tools);
 }
 
 } // namespace

@@ -1,40 +1,25 @@
 #pragma once
 
+#include "exec/LegacyHelper.h"
+
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <optional>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
-// Helpers shared by the exec tests: a scratch folder, environment changes that undo themselves,
-// and capture of what the code under test writes to one of our own descriptors.
+// Helpers shared by the exec tests: environment changes that undo themselves, capture of one of
+// our own descriptors and of the system-log lines written to stderr.
 namespace talvo::testing {
-
-class TemporaryDirectory {
-  public:
-    TemporaryDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "talvo-exec-XXXXXX");
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TemporaryDirectory() { std::filesystem::remove_all(path_); }
-    TemporaryDirectory(const TemporaryDirectory&) = delete;
-    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
-};
 
 // Sets (or, with nothing, unsets) one variable and puts the old value back at scope end.
 class ScopedEnvironmentVariable {
   public:
-    ScopedEnvironmentVariable(std::string name, std::optional<std::string> value)
+    ScopedEnvironmentVariable(std::string name, const std::optional<std::string>& value)
         : name_(std::move(name)) {
         if (const char* old = std::getenv(name_.c_str())) {
             old_ = old;
@@ -58,65 +43,64 @@ class ScopedEnvironmentVariable {
     std::optional<std::string> old_;
 };
 
-// Points one of our descriptors (1 or 2) at a file until finish() puts it back and returns what
+// Points one of our descriptors at an unnamed file until finish() puts it back and returns what
 // was written meanwhile, by us or by any child that inherited it.
 class DescriptorCapture {
   public:
-    explicit DescriptorCapture(int descriptor)
-        : descriptor_(descriptor), saved_(::dup(descriptor)),
-          file_(std::filesystem::path(directory_.path()) / "captured") {
+    explicit DescriptorCapture(int descriptor) : descriptor_(descriptor) {
         std::fflush(nullptr);
-        const int capture = ::open(file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        ::dup2(capture, descriptor_);
-        ::close(capture);
+        ::dup2(::fileno(file_), descriptor_);
     }
-    ~DescriptorCapture() { restore(); }
+    ~DescriptorCapture() {
+        finish();
+        std::fclose(file_);
+    }
     DescriptorCapture(const DescriptorCapture&) = delete;
     DescriptorCapture& operator=(const DescriptorCapture&) = delete;
 
     std::string finish() {
-        restore();
-        std::ifstream in(file_);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
+        std::fflush(nullptr);
+        if (saved_ >= 0) {
+            ::dup2(saved_, descriptor_);
+            ::close(std::exchange(saved_, -1));
+        }
+        std::rewind(file_);
+        std::string text;
+        for (int character; (character = std::fgetc(file_)) != EOF;) {
+            text += static_cast<char>(character);
+        }
+        return text;
     }
 
   private:
-    void restore() {
-        if (saved_ >= 0) {
-            std::fflush(nullptr);
-            ::dup2(saved_, descriptor_);
-            ::close(saved_);
-            saved_ = -1;
-        }
-    }
-
     int descriptor_;
-    int saved_;
-    TemporaryDirectory directory_;
-    std::filesystem::path file_;
+    int saved_ = ::dup(descriptor_);
+    std::FILE* file_ = std::tmpfile();
 };
 
-inline std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
+struct LoggedOutcome {
+    PrivilegedOutcome outcome;
+    std::vector<std::string> messages;
+};
+
+// Runs LegacyHelper::execute and collects the messages of the system-log lines it wrote to
+// stderr, after checking that each has the log's prefix with this process's name and id. Other
+// lines (the program's own stderr) are kept whole, so that a comparison shows them.
+inline LoggedOutcome executeLogged(const std::string& path,
+                                   const std::vector<std::string>& arguments) {
+    DescriptorCapture standardError(STDERR_FILENO);
+    LoggedOutcome logged{LegacyHelper::execute(path, arguments), {}};
+    const std::regex logLine(
+        R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} ([^ \[]+)\[(\d+):\d+\] (.*))");
+    std::istringstream lines(standardError.finish());
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch parts;
+        const bool ours = std::regex_match(line, parts, logLine) &&
+                          parts[1] == program_invocation_short_name &&
+                          parts[2] == std::to_string(::getpid());
+        logged.messages.push_back(ours ? parts[3].str() : line);
     }
-    return lines;
-}
-
-inline void writeExecutable(const std::filesystem::path& path, const std::string& content) {
-    std::ofstream(path) << content;
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-}
-
-inline std::string contentsOf(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return logged;
 }
 
 } // namespace talvo::testing

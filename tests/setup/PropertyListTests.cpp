@@ -1,73 +1,37 @@
-#include "TemporaryFolder.h"
+#include "PropertyListFiles.h"
 #include "platform/PropertyList.h"
+#include "setup/SeedConfiguration.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
+#include <map>
 
 namespace talvo {
 namespace {
 
 using testing::TemporaryFolder;
-using testing::writeFile;
 using testing::writePythonPropertyList;
 
-PropertyValue text(std::string value) {
-    return PropertyValue{std::move(value)};
-}
-PropertyValue integer(std::int64_t value) {
-    return PropertyValue{value};
-}
-
-PropertyData bytes(std::string_view raw) {
-    PropertyData data;
-    for (const char character : raw) {
-        data.push_back(static_cast<std::byte>(character));
-    }
-    return data;
-}
-
-// Every kind of value, as Python writes it and as the reader must give it back.
+// Every kind of value; lists show through their JSON form whether truth values stayed such.
 constexpr const char* kEveryKindInPython =
-    "{'text': 'h\\u00e9llo\\nworld', 'empty': '', 'negative': -5, 'large': 2**63 - 1,"
-    " 'real': 2.5, 'yes': True, 'no': False,"
-    " 'date': datetime.datetime(2024, 1, 2, 3, 4, 5),"
-    " 'data': b'\\x00\\xffab', 'list': [1, 'two', [3.0]],"
-    " 'nested': {'inner': {'deep': 'x'}}, 'emptyDict': {}}";
+    "{'text': 'h\\u00e9llo\\nworld', 'empty': '', 'large': 2**63 - 1, 'negative': -5,"
+    " 'real': 2.5, 'date': datetime.datetime(2024, 1, 2, 3, 4, 5), 'data': b'\\x00\\xffab',"
+    " 'list': [1, -2.5, True, False, 'two', [3.5]], 'nested': {'inner': {'deep': 'x'}, 'e': {}}}";
 
-PropertyDictionary everyKind() {
-    using namespace std::chrono;
-    return {
-        {"text", text("h\u00e9llo\nworld")},
-        {"empty", text("")},
-        {"negative", integer(-5)},
-        {"large", integer(9223372036854775807)},
-        {"real", PropertyValue{2.5}},
-        {"yes", PropertyValue{true}},
-        {"no", PropertyValue{false}},
-        {"date", PropertyValue{PropertyDate(sys_days(year(2024) / 1 / 2) + hours(3) + minutes(4) +
-                                            seconds(5))}},
-        {"data", PropertyValue{bytes(std::string_view("\x00\xff"
-                                                      "ab",
-                                                      4))}},
-        {"list", PropertyValue{PropertyArray{integer(1), text("two"),
-                                             PropertyValue{PropertyArray{PropertyValue{3.0}}}}}},
-        {"nested", PropertyValue{PropertyDictionary{
-                       {"inner", PropertyValue{PropertyDictionary{{"deep", text("x")}}}}}}},
-        {"emptyDict", PropertyValue{PropertyDictionary{}}},
-    };
-}
-
-// Dictionaries carry no order of their own; compare them entry by entry.
-void expectSameEntries(const PropertyDictionary& actual, const PropertyDictionary& expected) {
-    ASSERT_EQ(actual.size(), expected.size());
-    for (const auto& entry : expected) {
-        const auto* found = find(actual, entry.key);
-        ASSERT_NE(found, nullptr) << entry.key;
-        EXPECT_TRUE(*found == entry.value) << entry.key;
-    }
-}
-
-TEST(PropertyList, ReadsEveryKindOfValueFromXmlAndBinaryFiles) {
+TEST(PropertyList, ReadsEveryKindOfValueFromXmlAndBinaryAsTheSeedFileShowsIt) {
     const TemporaryFolder folder;
+    const std::map<std::string, std::string> expected{
+        {"text", "h\u00e9llo\nworld"},
+        {"empty", ""},
+        {"large", "9223372036854775807"},
+        {"negative", "-5"},
+        {"real", "2.5"},
+        {"date", "2024-01-02T03:04:05Z"},
+        {"data", "AP9hYg=="},
+        {"list", R"([1,-2.5,true,false,"two",[3.5]])"},
+        {"nested", R"({"e":{},"inner":{"deep":"x"}})"},
+    };
     for (const bool binary : {false, true}) {
         const auto file = folder.path() / (binary ? "every.binary.plist" : "every.xml.plist");
         if (!writePythonPropertyList(file, kEveryKindInPython, binary)) {
@@ -75,61 +39,28 @@ TEST(PropertyList, ReadsEveryKindOfValueFromXmlAndBinaryFiles) {
         }
         const auto dictionary = readPropertyList(file);
         ASSERT_TRUE(dictionary.has_value()) << file;
-        expectSameEntries(*dictionary, everyKind());
+        std::map<std::string, std::string> shown;
+        for (const auto& entry : *dictionary) {
+            shown[entry.key] = seedValueText(entry.value);
+        }
+        EXPECT_EQ(shown, expected) << file;
+        EXPECT_TRUE(std::holds_alternative<std::int64_t>(find(*dictionary, "negative")->value));
+        // Cut short, the file is unreadable; a binary one even when it lacks only its last byte.
+        const auto bytes = *testing::readFile(file);
+        EXPECT_FALSE(parsePropertyList(bytes.substr(0, bytes.size() / 2)).has_value());
+        if (binary) {
+            EXPECT_FALSE(parsePropertyList(bytes.substr(0, bytes.size() - 1)).has_value());
+        }
     }
 }
 
-TEST(PropertyList, ReadsHandWrittenXml) {
-    const auto dictionary = parsePropertyList(R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-  <key>reg-token</key><string>  tok &amp; en  </string>
-  <key>big</key><integer>-9223372036854775808</integer>
-  <key>twice</key><string>first</string>
-  <key>other</key><true/>
-  <key>twice</key><string>second</string>
-  <key>date</key><date>2001-01-01T00:00:00Z</date>
-</dict></plist>)");
+TEST(PropertyList, AKeyGivenTwiceKeepsItsFirstPlaceAndItsLastValue) {
+    const auto dictionary = parsePropertyList(R"(<?xml version="1.0"?><plist version="1.0"><dict>
+  <key>twice</key><string>first</string><key>other</key><true/>
+  <key>twice</key><string>second</string></dict></plist>)");
     ASSERT_TRUE(dictionary.has_value());
-    EXPECT_EQ(*find(*dictionary, "reg-token"), text("  tok & en  "));
-    EXPECT_EQ(*find(*dictionary, "big"), integer(INT64_MIN));
-    // A key given twice keeps its last value.
-    EXPECT_EQ(*find(*dictionary, "twice"), text("second"));
-    EXPECT_EQ(dictionary->size(), 5u);
-    EXPECT_EQ(*find(*dictionary, "date"),
-              PropertyValue{PropertyDate(std::chrono::seconds(978307200))});
-    EXPECT_EQ(find(*dictionary, "Reg-Token"), nullptr);
-}
-
-TEST(PropertyList, AnythingButARootDictionaryIsUnreadable) {
-    const TemporaryFolder folder;
-    const auto valid = folder.path() / "valid.plist";
-    if (!writePythonPropertyList(valid, "{'a': 'x', 'b': [1, 2, 3], 'c': {'d': 'long text'}}",
-                                 true)) {
-        GTEST_SKIP() << "no Python to write property lists with";
-    }
-    const auto binary = *testing::readFile(valid);
-    ASSERT_TRUE(parsePropertyList(binary).has_value());
-
-    const std::string broken[] = {
-        "",
-        "garbage that is no property list",
-        std::string("\0\0\0\0", 4),
-        binary.substr(0, binary.size() / 2),
-        binary.substr(0, binary.size() - 1),
-        binary.substr(0, 8),
-        "bplist00",
-        R"(<?xml version="1.0"?><plist version="1.0"><array><string>a</string></array></plist>)",
-        R"(<?xml version="1.0"?><plist version="1.0"><string>a</string></plist>)",
-        R"(<?xml version="1.0"?><plist version="1.0"><dict><key>a</key><string>x</string>)",
-    };
-    for (const auto& bytes : broken) {
-        EXPECT_FALSE(parsePropertyList(bytes).has_value()) << bytes.size() << " bytes";
-    }
-
-    EXPECT_FALSE(readPropertyList(folder.path() / "missing.plist").has_value());
-    EXPECT_FALSE(readPropertyList(folder.path()).has_value());
-    writeFile(folder.path() / "empty.plist", "");
-    EXPECT_FALSE(readPropertyList(folder.path() / "empty.plist").has_value());
+    EXPECT_EQ(renderSeedConfiguration(*dictionary), "twice = second\nother = 1");
+    EXPECT_EQ(find(*dictionary, "Twice"), nullptr);
 }
 
 TEST(PropertyList, AKeyHoldingANulCharacterIsUnreadableRatherThanAnAbort) {
@@ -145,7 +76,10 @@ TEST(PropertyList, AKeyHoldingANulCharacterIsUnreadableRatherThanAnAbort) {
     EXPECT_EQ(*find(*readPropertyList(file), "ok"), PropertyValue{std::string("\u00e9\0b", 4)});
 }
 
-TEST(PropertyList, ExcessiveNestingIsUnreadableRatherThanACrash) {
+TEST(PropertyList, BrokenOrExcessivelyNestedInputIsUnreadableRatherThanACrash) {
+    EXPECT_FALSE(parsePropertyList("bplist00").has_value());
+    EXPECT_FALSE(
+        parsePropertyList(R"(<?xml version="1.0"?><plist><dict><key>a</key>)").has_value());
     const auto nested = [](int depth) {
         std::string xml = R"(<?xml version="1.0"?><plist version="1.0"><dict><key>a</key>)";
         for (int level = 0; level < depth; ++level) {
@@ -158,6 +92,30 @@ TEST(PropertyList, ExcessiveNestingIsUnreadableRatherThanACrash) {
     };
     EXPECT_TRUE(parsePropertyList(nested(100)).has_value());
     EXPECT_FALSE(parsePropertyList(nested(5000)).has_value());
+}
+
+TEST(SeedConfiguration, ValuesHaveTheirOneLineForms) {
+    using namespace std::chrono;
+    const double infinity = std::numeric_limits<double>::infinity();
+    const struct {
+        PropertyValue value;
+        std::string expected;
+    } cases[] = {
+        {PropertyValue{0.1}, "0.1"},
+        {PropertyValue{PropertyData{std::byte{'f'}, std::byte{'o'}}}, "Zm8="},
+        // Before 1970 the fraction still rounds down, to the earlier second.
+        {PropertyValue{PropertyDate(sys_days(year(1969) / 12 / 31) + hours(23) + minutes(59) +
+                                    seconds(59) + milliseconds(500))},
+         "1969-12-31T23:59:59Z"},
+        {PropertyValue{PropertyArray{PropertyValue{std::string("a\"b\\c\nd\re\tf\x01")},
+                                     PropertyValue{std::nan("")}, PropertyValue{infinity}}},
+         R"(["a\"b\\c\nd\re\tf\u0001","nan","inf"])"},
+        {PropertyValue{PropertyDictionary{{"line\nkey", PropertyValue{std::string("v")}}}},
+         R"({"line\nkey":"v"})"},
+    };
+    for (const auto& example : cases) {
+        EXPECT_EQ(seedValueText(example.value), example.expected) << example.expected;
+    }
 }
 
 } // namespace
