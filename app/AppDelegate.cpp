@@ -2,9 +2,6 @@
 
 #include <QApplication>
 #include <QTimer>
-#include <cstdio>
-#include <cstdlib>
-#include <iostream>
 
 namespace talvo {
 
@@ -24,10 +21,6 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
 }
 
-bool AppDelegate::isInstalling() const {
-    return installation_ && installation_->isRunning();
-}
-
 int runAgentInstaller(InstallEngine& engine) {
     QCoreApplication::setOrganizationName(QStringLiteral("Talvo"));
     QCoreApplication::setApplicationName(QStringLiteral("AgentInstaller"));
@@ -36,17 +29,7 @@ int runAgentInstaller(InstallEngine& engine) {
 
     AppDelegate delegate(engine);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
-    const int status = QApplication::exec();
-    if (delegate.isInstalling()) {
-        // An engine call cannot be interrupted, and waiting for it would leave an invisible
-        // process going on to further authentication prompts after the user quit. End here,
-        // as quitting ends the process while a command runs: the running command finishes on
-        // its own, nothing after it starts.
-        std::cout.flush();
-        std::fflush(nullptr);
-        std::_Exit(status);
-    }
-    return status;
+    return QApplication::exec();
 }
 
 } // namespace talvo

@@ -21,9 +21,6 @@ class AppDelegate : public QObject {
     // Called once the event loop runs.
     void applicationDidFinishLaunching();
 
-    // True while the worker is inside the engine.
-    bool isInstalling() const;
-
     InstallState* installState() const { return state_.get(); }
     MainWindow* window() const { return window_.get(); }
 

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
@@ -24,7 +25,7 @@ MainWindow::MainWindow(InstallState& state, Installation& installation, InstallE
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                            Qt::WindowCloseButtonHint),
-      content_(state, installation, engine),
+      installation_(installation), content_(state, installation, engine),
       frameAutosave_(centred(*this), QString::fromLatin1(frameAutosaveName)) {
     layout_.setContentsMargins(0, 0, 0, 0);
     layout_.addWidget(&content_);
@@ -36,6 +37,14 @@ bool MainWindow::event(QEvent* event) {
         keepTextUncompressed();
     }
     return handled;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (installation_.isRunning()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 // Wrapped paragraphs need more lines as the window narrows, and the layout alone would squeeze

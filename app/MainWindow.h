@@ -21,10 +21,14 @@ class MainWindow : public QWidget {
 
   protected:
     bool event(QEvent* event) override;
+    // Refused while an installation runs: the engine cannot be interrupted, and a closed window
+    // would leave a half-done installation going on unseen.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void keepTextUncompressed();
 
+    Installation& installation_;
     QVBoxLayout layout_{this};
     ContentView content_;
     // Last: it restores the frame over the centred one set up before it.
