@@ -1,7 +1,10 @@
 #pragma once
 
-// A scripted engine, and what a user can see and reach in the installer's windows.
+// The installer's window over a scripted engine, and what a user can see and reach in it.
 #include "app/InstallEngine.h"
+#include "app/InstallState.h"
+#include "app/Installation.h"
+#include "app/MainWindow.h"
 #include "exec/Error.h"
 
 #include <QAbstractButton>
@@ -9,85 +12,90 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <mutex>
-#include <optional>
-#include <string>
 #include <type_traits>
-#include <vector>
 
 namespace talvo::testing {
 
-// Records what it is asked to do. Its run(), called on the installation's worker thread,
-// succeeds, throws the engine's error, or blocks until the test releases it.
+const QString ownOption = QStringLiteral("I want to provide my own encryption passphrase");
+const QString managedOption = QStringLiteral("I want to use a Talvo-managed encryption passphrase");
+
+// Logs what it is asked to do, the passphrase it is given included. Its run(), called on the
+// installation's worker thread, logs the call, waits while the engine is held, then does what the
+// test or demo set.
 class FakeInstallEngine final : public InstallEngine {
   public:
-    enum class Behaviour { succeed, fail, block };
-
-    // Both set before the installation starts.
-    Behaviour behaviour = Behaviour::succeed;
+    // Set before the installation starts.
+    std::function<void(const Config&)> onRun;
+    std::atomic<bool> held = false;
     bool configured = false;
 
     void run(const Config& config) override {
-        record("run", config);
-        if (behaviour == Behaviour::fail) {
-            throw commandError(3);
-        }
-        if (behaviour == Behaviour::block) {
-            released_.wait(false);
+        const std::string key = config.encryptionKey ? " with key " + *config.encryptionKey : "";
+        record(("run" + key).c_str());
+        held.wait(true);
+        if (onRun) {
+            onRun(config);
         }
     }
     void bootstrap() override { record("bootstrap"); }
     void runStatusApp() override { record("runStatusApp"); }
     bool isInitialized() const override { return configured; }
-    void openURL(const std::string& url) override { record("open " + url); }
+    void openURL(const std::string& url) override { record(("open " + url).c_str()); }
 
-    // Lets a blocked run() return; any number of times.
+    // Lets a held run() go on; any number of times.
     void release() {
-        released_ = true;
-        released_.notify_all();
+        held = false;
+        held.notify_all();
     }
 
-    std::vector<std::string> calls() const {
+    // From any thread: the engine's calls and whatever else the test logs alongside them.
+    void record(const QString& entry) {
         const std::lock_guard lock(mutex_);
-        return calls_;
+        log_ << entry;
     }
-    std::optional<Config> lastConfig() const {
+    QStringList log() const {
         const std::lock_guard lock(mutex_);
-        return lastConfig_;
+        return log_;
     }
 
   private:
-    void record(std::string call, std::optional<Config> config = std::nullopt) {
-        const std::lock_guard lock(mutex_);
-        calls_.push_back(std::move(call));
-        if (config) {
-            lastConfig_ = std::move(config);
-        }
-    }
-
     mutable std::mutex mutex_;
-    std::atomic<bool> released_ = false;
-    std::vector<std::string> calls_;
-    std::optional<Config> lastConfig_;
+    QStringList log_;
 };
 
-// The texts of every visible label and button, and the placeholders of visible empty fields.
+// Saved window frames go to a folder of the tests' own, emptied before each test.
+inline void useFreshSettings() {
+    static const QTemporaryDir folder;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
+    QCoreApplication::setOrganizationName("Talvo");
+    QCoreApplication::setApplicationName("AgentInstallerTest");
+    QSettings().clear();
+}
+
+// The visible widgets of this type inside the root, sheets included.
+template <typename Widget> QList<Widget*> shown(const QWidget& root) {
+    QList<Widget*> widgets = root.findChildren<Widget*>();
+    widgets.removeIf([](const Widget* widget) { return !widget->isVisible(); });
+    return widgets;
+}
+
+// The texts of every visible label and button, once replaced screens have gone.
 inline QStringList visibleTexts(const QWidget& root) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QStringList texts;
-    for (const QWidget* widget : root.findChildren<QWidget*>()) {
-        if (!widget->isVisible()) {
-            continue;
-        }
+    for (const QWidget* widget : shown<QWidget>(root)) {
         if (const auto* label = qobject_cast<const QLabel*>(widget)) {
             texts << label->text();
         } else if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
             texts << button->text();
-        } else if (const auto* field = qobject_cast<const QLineEdit*>(widget);
-                   field && field->text().isEmpty()) {
-            texts << field->placeholderText();
         }
     }
     return texts;
@@ -96,9 +104,8 @@ inline QStringList visibleTexts(const QWidget& root) {
 // The visible wrapped labels given fewer lines than their text needs at their width.
 inline QStringList cutOffTexts(const QWidget& root) {
     QStringList texts;
-    for (const QLabel* label : root.findChildren<QLabel*>()) {
-        if (label->isVisible() && label->wordWrap() &&
-            label->height() < label->heightForWidth(label->width())) {
+    for (const QLabel* label : shown<QLabel>(root)) {
+        if (label->wordWrap() && label->height() < label->heightForWidth(label->width())) {
             texts << label->text();
         }
     }
@@ -107,9 +114,9 @@ inline QStringList cutOffTexts(const QWidget& root) {
 
 // The visible button with this text, or the visible field with this placeholder; or nothing.
 template <typename Widget> Widget* visible(const QWidget& root, const QString& text) {
-    const char* shown = std::is_base_of_v<QLineEdit, Widget> ? "placeholderText" : "text";
-    for (Widget* widget : root.findChildren<Widget*>()) {
-        if (widget->isVisible() && widget->property(shown).toString() == text) {
+    const char* property = std::is_base_of_v<QLineEdit, Widget> ? "placeholderText" : "text";
+    for (Widget* widget : shown<Widget>(root)) {
+        if (widget->property(property).toString() == text) {
             return widget;
         }
     }
@@ -118,11 +125,10 @@ template <typename Widget> Widget* visible(const QWidget& root, const QString& t
 
 // The same, for a widget the test goes on to use.
 template <typename Widget> Widget& require(const QWidget& root, const QString& text) {
-    Widget* found = visible<Widget>(root, text);
-    if (!found) {
-        qFatal("nothing visible shows \"%s\"", qPrintable(text));
+    if (Widget* found = visible<Widget>(root, text)) {
+        return *found;
     }
-    return *found;
+    qFatal("nothing visible shows \"%s\"", qPrintable(text));
 }
 
 // Clicks where a user would: on a radio button's circle or the start of a label (a radio button
@@ -144,15 +150,46 @@ inline void typeInto(const QWidget& root, const QString& placeholder, const QStr
     }
 }
 
-// The one visible dialog window (the sheet), or nothing when there is none or more than one.
-inline QDialog* visibleSheet() {
-    QList<QDialog*> shown;
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible()) {
-            shown << dialog;
+// The installer's window on screen over a fake engine whose log also holds every write to the
+// install state, marked when made off the UI thread.
+struct Launched {
+    Launched() {
+        QObject::connect(&state, &InstallState::statusChanged, [this](InstallStatus status) {
+            recordWrite("status " + QVariant::fromValue(status).toString());
+        });
+        QObject::connect(&state, &InstallState::showFDAViewChanged,
+                         [this](bool show) { recordWrite("sheet " + QVariant(show).toString()); });
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window)) {
+            qFatal("the window was never shown");
         }
     }
-    return shown.size() == 1 ? shown.front() : nullptr;
-}
+    // A test that stops early leaves no worker waiting for ever.
+    ~Launched() { engine.release(); }
+
+    void recordWrite(const QString& write) {
+        const bool onUIThread = QThread::currentThread() == qApp->thread();
+        engine.record(onUIThread ? write : write + " off the UI thread");
+    }
+
+    // The one visible sheet, or nothing when there is none or more than one.
+    QDialog* sheet() const {
+        const QList<QDialog*> sheets = shown<QDialog>(window);
+        return sheets.size() == 1 ? sheets.front() : nullptr;
+    }
+
+    void chooseOwn(const QString& passphrase, const QString& confirmation) {
+        click(window, ownOption);
+        typeInto(window, "Passphrase", passphrase);
+        typeInto(window, "Confirm Passphrase", confirmation);
+    }
+
+    bool installEnabled() const { return require<QAbstractButton>(window, "Install").isEnabled(); }
+
+    FakeInstallEngine engine;
+    InstallState state;
+    Installation installation{state, engine};
+    MainWindow window{state, installation, engine};
+};
 
 } // namespace talvo::testing

@@ -1,11 +1,10 @@
-// The installer's window as a user meets it: the screen for each status, the Full Disk Access
-// sheet over it, the already-configured shortcut and the saved frame.
+// The installer's window as a user meets it: the passphrase choice, the screen for each status,
+// the Full Disk Access sheet over it, the refusal to close mid-installation, the launch (and its
+// already-configured shortcut) and the saved frame.
 #include "AppTesting.h"
 #include "app/AppDelegate.h"
 
 #include <QScreen>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdlib>
 
@@ -15,30 +14,8 @@ using namespace talvo::testing;
 namespace {
 
 const QString heading = QStringLiteral("Talvo Backup Agent Installer");
-const std::string openSettings =
+const QString openSettings =
     "open x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles";
-
-// The installer launched over a fake engine, its window on screen.
-struct Launched {
-    Launched() : delegate(engine) {
-        delegate.applicationDidFinishLaunching();
-        if (!QTest::qWaitForWindowExposed(&window())) {
-            qFatal("the window was never shown");
-        }
-    }
-
-    QWidget& window() const { return *delegate.window(); }
-    InstallState& state() const { return *delegate.installState(); }
-
-    // What is on screen once replaced screens have gone.
-    QStringList texts() const {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return visibleTexts(window());
-    }
-
-    FakeInstallEngine engine;
-    AppDelegate delegate;
-};
 
 } // namespace
 
@@ -46,36 +23,34 @@ class InstallerWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void initTestCase() {
-        QVERIFY(settingsFolder_.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder_.path());
-        QCoreApplication::setOrganizationName("Talvo");
-        QCoreApplication::setApplicationName("AgentInstallerTest");
-    }
+    void init() { useFreshSettings(); }
 
-    void init() { QSettings().clear(); }
-
-    void eachStatusShowsItsScreenAndSuccessBringsThePrompt() {
+    void managedInstallShowsEachScreenAndThePromptThatFollowsTheState() {
         Launched app;
-        const QStringList first = app.texts();
-        QVERIFY(first.contains(heading) && first.contains("Talvo Backup Agent Encryption Setup"));
-        QVERIFY(!visibleSheet());
+        QVERIFY(!app.sheet());
+        QVERIFY(!visible<QLineEdit>(app.window, "Passphrase"));
+        QVERIFY(!visible<QLineEdit>(app.window, "Confirm Passphrase"));
+        app.chooseOwn("kept text", "other text");
+        QCOMPARE(require<QLineEdit>(app.window, "Passphrase").echoMode(), QLineEdit::Password);
+        // Neither a write of the status already shown nor the managed option clears the fields.
+        app.state.setStatus(InstallStatus::idle);
+        click(app.window, managedOption);
+        QVERIFY(!visible<QLineEdit>(app.window, "Passphrase"));
+        click(app.window, ownOption);
+        QCOMPARE(require<QLineEdit>(app.window, "Passphrase").text(), "kept text");
+        QCOMPARE(require<QLineEdit>(app.window, "Confirm Passphrase").text(), "other text");
+        // What they hold is not the managed option's business.
+        click(app.window, managedOption);
+        QVERIFY(app.installEnabled());
 
-        // A write of the status already shown keeps the screen, and what was typed into it.
-        click(app.window(), "I want to provide my own encryption passphrase");
-        typeInto(app.window(), "Passphrase", "kept text");
-        app.state().setStatus(InstallStatus::idle);
-        const QLineEdit* kept = visible<QLineEdit>(app.window(), "Passphrase");
-        QVERIFY(kept && kept->text() == "kept text");
-        typeInto(app.window(), "Confirm Passphrase", "kept text");
-
-        click(app.window(), "Install");
-        QCOMPARE(app.texts(), (QStringList{heading, "Installing...",
-                                           "Please wait while we install the Talvo Backup Agent...",
-                                           "You may see several access granting request pop-ups "
-                                           "during the installation."}));
-        QTRY_VERIFY(visibleSheet());
-        QDialog& sheet = *visibleSheet();
+        click(app.window, "Install");
+        QCOMPARE(visibleTexts(app.window),
+                 (QStringList{heading, "Installing...",
+                              "Please wait while we install the Talvo Backup Agent...",
+                              "You may see several access granting request pop-ups "
+                              "during the installation."}));
+        QTRY_VERIFY(app.sheet());
+        QDialog& sheet = *app.sheet();
         QCOMPARE(sheet.windowModality(), Qt::WindowModal);
         QCOMPARE(visibleTexts(sheet),
                  (QStringList{"Full Disk Access Required",
@@ -88,65 +63,76 @@ class InstallerWindowTest : public QObject {
 
         // Opening the settings leaves the prompt up; Dismiss takes it down and the state follows.
         click(sheet, "Open System Settings");
-        click(sheet, "Open System Settings");
         QVERIFY(sheet.isVisible());
         click(sheet, "Dismiss");
-        QVERIFY(!visibleSheet());
-        QCOMPARE(app.state().showFDAView(), false);
-        QCOMPARE(app.texts(),
+        QVERIFY(!app.sheet());
+        QCOMPARE(visibleTexts(app.window),
                  (QStringList{heading, "Installation Successful!",
                               "A Full Disk Access permission pop-up will appear "
                               "shortly.\n\nPlease follow the instructions to grant "
                               "access.\n\nOnce done, you can safely close this window.",
                               "You can safely close this window now!"}));
-        QCOMPARE(app.engine.calls(), (std::vector<std::string>{"run", "bootstrap", "runStatusApp",
-                                                               openSettings, openSettings}));
 
-        app.state().setStatus(InstallStatus::failed);
-        QCOMPARE(app.texts(), (QStringList{heading, "Installation Failed. Please contact your "
-                                                    "support for assistance."}));
+        // A second true while it is up brings no second sheet; Escape dismisses it too.
+        app.state.setShowFDAView(true);
+        app.state.setShowFDAView(true);
+        QVERIFY(app.sheet());
+        QTest::keyClick(app.sheet(), Qt::Key_Escape);
+        QVERIFY(!app.sheet());
+        // Installed is final: no second installation in the same run.
+        QTRY_VERIFY(!app.installation.isRunning());
+        QVERIFY(!app.installation.start(Config{}));
+        QCOMPARE(app.engine.log(),
+                 (QStringList{"status idle", "status installing", "run", "bootstrap",
+                              "runStatusApp", "status installed", "sheet true", openSettings,
+                              "sheet false", "sheet true", "sheet true", "sheet false"}));
+    }
+
+    void failureShowsItsScreenAndNothingElseHappens() {
+        Launched app;
+        app.engine.onRun = [](const Config&) { throw commandError(3); };
+        click(app.window, "Install");
+        QTRY_COMPARE(app.state.status(), InstallStatus::failed);
+        QTest::qWait(50); // for any stray later write or call to arrive
+        QCOMPARE(visibleTexts(app.window),
+                 (QStringList{heading, "Installation Failed. Please contact your "
+                                       "support for assistance."}));
+        QCOMPARE(app.engine.log(), (QStringList{"status installing", "run", "status failed"}));
     }
 
     void windowStaysOpenUntilTheInstallationEnds() {
         Launched app;
-        app.engine.behaviour = FakeInstallEngine::Behaviour::block;
-        click(app.window(), "Install");
-        QTRY_COMPARE(app.engine.calls(), std::vector<std::string>{"run"});
-        QVERIFY(!app.window().close());
-        QVERIFY(app.window().isVisible());
+        app.engine.held = true;
+        click(app.window, "Install");
+        QTRY_COMPARE(app.engine.log(), (QStringList{"status installing", "run"}));
+        QVERIFY(!app.window.close());
+        QVERIFY(app.window.isVisible());
 
         app.engine.release();
-        QTRY_COMPARE(app.state().status(), InstallStatus::installed);
-        QVERIFY(app.window().close());
+        QTRY_COMPARE(app.state.status(), InstallStatus::installed);
+        QVERIFY(app.window.close());
     }
 
-    void promptFollowsTheStateAndEscapeDismissesIt() {
-        Launched app;
-        // A second true while it is up brings no second sheet.
-        app.state().setShowFDAView(true);
-        app.state().setShowFDAView(true);
-        QVERIFY(visibleSheet());
-        QTest::keyClick(visibleSheet(), Qt::Key_Escape);
-        QVERIFY(!visibleSheet());
-        QCOMPARE(app.state().showFDAView(), false);
-    }
-
-    void alreadyConfiguredOpensStatusAppAndQuits() {
+    void launchShowsTheWindowUnlessConfiguredThenOpensStatusAppAndQuits() {
         FakeInstallEngine engine;
+        AppDelegate first(engine);
+        first.applicationDidFinishLaunching();
+        QVERIFY(QTest::qWaitForWindowExposed(first.window()));
+
         engine.configured = true;
-        AppDelegate delegate(engine);
-        QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+        AppDelegate configured(engine);
+        QTimer::singleShot(0, &configured, &AppDelegate::applicationDidFinishLaunching);
         // Ends the loop with another code should the installer fail to quit by itself.
         QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
         QCOMPARE(QApplication::exec(), 0);
-        QCOMPARE(engine.calls(), std::vector<std::string>{"runStatusApp"});
+        QCOMPARE(engine.log(), QStringList{"runStatusApp"});
     }
 
     void firstLaunchIsCentredAndTheNextRestoresTheFrame() {
         const QRect moved(40, 30, 760, 480);
         {
             Launched app;
-            QWidget& window = app.window();
+            QWidget& window = app.window;
             // 700 wide, centred; only as much taller than 400 as this desktop's fonts need.
             const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
             QCOMPARE(window.width(), 700);
@@ -164,11 +150,8 @@ class InstallerWindowTest : public QObject {
             window.close();
         }
         Launched app;
-        QCOMPARE(app.window().geometry(), moved);
+        QCOMPARE(app.window.geometry(), moved);
     }
-
-  private:
-    QTemporaryDir settingsFolder_;
 };
 
 QTEST_MAIN(InstallerWindowTest)

@@ -1,16 +1,119 @@
-#include "FakeComputer.h"
+#include "engine/Installer.h"
+
+#include "exec/CommandRunner.h"
+#include "exec/Error.h"
+#include "exec/ProcessLauncher.h"
+#include "platform/FileChecks.h"
+#include "platform/RunningApplications.h"
+#include "platform/UserIdentity.h"
+#include "platform/Workspace.h"
+#include "setup/SetupFlow.h"
 
 #include <gtest/gtest.h>
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
 
-namespace talvo::testing {
+namespace talvo {
 namespace {
 
 using Lines = std::vector<std::string>;
 using Kind = PrivilegedOutcome::Kind;
 
-const Config kFullConfig{"T 1", "https://svc.example", "passphrase1", "\"/seed path\"", true};
-const std::string kOptions = " -reg-token=T 1 -reg-service=https://svc.example "
-                             "-seed-path=\"/seed path\" -clean-up";
+// A computer the installer can be pointed at: by default run by the superuser, nothing installed,
+// nothing running, every command succeeding with the same output. Printed lines and every command
+// ("sync> ", "sudo> ", "launch> ", "open> " and what was handed over) land in one transcript, in
+// the order they happened.
+struct FakeComputer final : CommandRunner,
+                            ProcessLauncher,
+                            FileChecks,
+                            Workspace,
+                            RunningApplications,
+                            UserIdentity {
+    std::string output;
+    // Keyed by a text that occurs in the command line.
+    std::map<std::string, int> failures;
+    std::map<std::string, PrivilegedOutcome> privileged;
+    std::optional<std::string> processList = std::string(); // nothing: ps could not be started
+    std::set<std::string> files;
+    unsigned userId = 0;
+    std::ostringstream transcript;
+    Installer installer{InstallerEnvironment{*this, *this, *this, *this, *this, *this, transcript}};
+
+    Lines lines() const {
+        Lines result;
+        std::istringstream in(transcript.str());
+        for (std::string line; std::getline(in, line);) {
+            result.push_back(line);
+        }
+        return result;
+    }
+
+    std::string syncThrows(const std::string& command) override {
+        transcript << "sync> " << command << '\n';
+        if (const auto status = matching(failures, command)) {
+            throw commandError(*status);
+        }
+        return output;
+    }
+    PrivilegedOutcome sudo(const std::string& command) override {
+        transcript << "sudo> " << command << '\n';
+        return matching(privileged, command).value_or(PrivilegedOutcome{Kind::Ran, 0});
+    }
+    std::optional<std::string>
+    standardOutputOf(const std::string& executable,
+                     const std::vector<std::string>& arguments) override {
+        transcript << "launch> " << executable;
+        for (const auto& argument : arguments) {
+            transcript << " [" << argument << "]";
+        }
+        transcript << '\n';
+        return processList;
+    }
+    bool fileExists(const std::string& path) const override { return files.contains(path); }
+    void openBundle(const std::string& path) override { transcript << "open> " << path << '\n'; }
+    void openURL(const std::string& url) override { transcript << "open> " << url << '\n'; }
+    bool isRunning(const std::string&) const override { return false; }
+    unsigned effectiveUserId() const override { return userId; }
+
+  private:
+    template <typename Value>
+    static std::optional<Value> matching(const std::map<std::string, Value>& rules,
+                                         const std::string& command) {
+        for (const auto& [pattern, value] : rules) {
+            if (command.find(pattern) != std::string::npos) {
+                return value;
+            }
+        }
+        return std::nullopt;
+    }
+};
+
+// The printed line of a failed command with this exit status.
+std::string errorLine(int exitStatus) {
+    return "Error Domain=ProcessErrorDomain Code=" + std::to_string(exitStatus) + " \"(null)\"";
+}
+
+// The exact command lines, written out in full so that a change of any blank or quote shows.
+const std::string kAgent =
+    R"("/Applications/Talvo Backup Agent.app/Contents/MacOS/TalvoBackupAgent" daemon --init)";
+const std::string kKeyItem = R"(-a "talvo/backup/customer-encryption-key" -s "TalvoBackupAgent")";
+const std::string kKeychain = R"( "/Library/Keychains/System.keychain")";
+const std::string kFindKey = "security find-generic-password " + kKeyItem + kKeychain;
+std::string addKey(const std::string& passphrase) {
+    return "security add-generic-password " + kKeyItem + R"( -l "TalvoBackupAgent" -w ")" +
+           passphrase +
+           R"(" -T "/Applications/Talvo Backup Agent.app/Contents/MacOS/TalvoBackupAgent")" +
+           kKeychain;
+}
+// The main daemon's command, or with ".updater" the updater's.
+std::string launchctl(const std::string& verb, const std::string& daemon = "") {
+    return "launchctl " + verb + " system /Library/LaunchDaemons/com.talvo.backup.agent" + daemon +
+           ".plist";
+}
 
 // The superuser runs the agent through "sudo" and everything else directly; a normal user runs
 // the agent as it is and everything else with a leading "sudo", both through the privileged path.
@@ -21,73 +124,32 @@ TEST(Installer, CommandLinesOfBothPrivilegeBranches) {
         FakeComputer computer;
         computer.userId = superuser ? 0 : 501;
         computer.files.insert(Installer::databasePath);
-        computer.answers["find-generic-password"] = "class: \"genp\"";
+        computer.output = "class: \"genp\"";
         computer.failures = {{"delete-", 126}, {"updater", 5}};
         computer.privileged = {{"delete-", {Kind::Dismissed, 0}}, {"updater", {Kind::Ran, 5}}};
-        computer.installer.run(kFullConfig);
+        computer.installer.run(
+            {"T 1", "https://svc.example", "passphrase1", "\"/seed path\"", true});
         computer.installer.bootstrap();
         const std::string admin = superuser ? "sync> " : "sudo> sudo ";
         EXPECT_EQ(
             computer.lines(),
-            (Lines{"Installing User...", (superuser ? "sync> sudo " : "sudo> ") + kAgent + kOptions,
-                   "sync> " + kFindKey, admin + kDeleteKey, errorLine(126),
-                   admin + addKey("passphrase1"), admin + launchctl("bootstrap", kMainDaemon),
-                   admin + launchctl("bootstrap", kUpdaterDaemon), errorLine(5)}))
+            (Lines{"Installing User...",
+                   (superuser ? "sync> sudo " : "sudo> ") + kAgent +
+                       " -reg-token=T 1 -reg-service=https://svc.example "
+                       "-seed-path=\"/seed path\" -clean-up",
+                   "sync> " + kFindKey,
+                   admin + "security delete-generic-password " + kKeyItem + kKeychain,
+                   errorLine(126), admin + addKey("passphrase1"), admin + launchctl("bootstrap"),
+                   admin + launchctl("bootstrap", ".updater"), errorLine(5)}))
             << "superuser " << superuser;
     }
 }
 
-// A failed agent setup ends the installation with its status and stores no key; a privileged
-// attempt that never ran (dialog dismissed, rights refused) must not read as success.
-TEST(Installer, FailedAgentSetupIsRaisedAndStoresNoKey) {
-    const struct {
-        unsigned userId;
-        PrivilegedOutcome outcome;
-        int code;
-    } cases[] = {
-        {0, {}, 3},
-        {501, {Kind::Dismissed, 0}, 126},
-        {501, {Kind::Denied, 0}, 127},
-        {501, {Kind::Unavailable, 0}, 127},
-        {501, {Kind::Ran, 5}, 5},
-    };
-    for (const auto& [userId, outcome, code] : cases) {
-        FakeComputer computer;
-        computer.userId = userId;
-        computer.failures["daemon --init"] = 3;
-        computer.privileged["daemon --init"] = outcome;
-        try {
-            computer.installer.run(kFullConfig);
-            ADD_FAILURE() << "no error for " << code;
-        } catch (const Error& error) {
-            EXPECT_EQ(error.text(), errorLine(code));
-        }
-        // Raised only, never printed here, and nothing after it.
-        EXPECT_EQ(computer.lines().size(), 2u) << code;
-    }
-}
-
-// A key found is replaced, so that its access list is made afresh; "not found" is the only lookup
-// failure kept quiet.
-TEST(Installer, KeyLookupDecidesBetweenAddAndReplace) {
-    const std::string find = "sync> " + kFindKey, add = "sync> " + addKey("k");
-    const struct {
-        std::string found;
-        std::map<std::string, int> failures;
-        Lines expected;
-    } cases[] = {
-        {"", {{"find-", 44}}, {find, add}},
-        {"", {}, {find, add}},
-        {"", {{"find-", 51}, {"add-", 45}}, {find, errorLine(51), add, errorLine(45)}},
-        {"class: \"genp\"", {{"delete-", 1}}, {find, "sync> " + kDeleteKey, errorLine(1), add}},
-    };
-    for (const auto& [found, failures, expected] : cases) {
-        FakeComputer computer;
-        computer.answers["find-"] = found;
-        computer.failures = failures;
-        computer.installer.createCustomerKey("k");
-        EXPECT_EQ(computer.lines(), expected) << found;
-    }
+// Only a lookup that answers with an item leads to a delete.
+TEST(Installer, KeyLookupThatSucceedsWithoutOutputOnlyAdds) {
+    FakeComputer computer;
+    computer.installer.createCustomerKey("k");
+    EXPECT_EQ(computer.lines(), (Lines{"sync> " + kFindKey, "sync> " + addKey("k")}));
 }
 
 TEST(Installer, BootoutOnlyWhenTheProcessListShowsAnAgentProcess) {
@@ -111,10 +173,10 @@ TEST(Installer, BootoutOnlyWhenTheProcessListShowsAnAgentProcess) {
         FakeComputer computer;
         computer.processList = listing;
         computer.installer.bootout();
-        Lines expected{kProcessSearch};
+        Lines expected{"launch> /bin/sh [-c] [ps aux | grep TalvoBackupAgent]"};
         if (running) {
-            expected.push_back("sync> " + launchctl("bootout", kMainDaemon));
-            expected.push_back("sync> " + launchctl("bootout", kUpdaterDaemon));
+            expected.push_back("sync> " + launchctl("bootout"));
+            expected.push_back("sync> " + launchctl("bootout", ".updater"));
         }
         EXPECT_EQ(computer.lines(), expected) << listing.value_or("(not started)");
     }
@@ -130,5 +192,15 @@ TEST(Installer, OpensTheAgentByItsBundleAndTheStatusAppByItsEncodedFileURL) {
                      "TalvoBackupAgentStatus.app"}));
 }
 
+// A shell sees only the low byte of an exit status, so a code of 256 must not end Setup with 0.
+TEST(SetupFlow, CodesBeyondAByteEndTheRunWithTheGeneralFailureStatus) {
+    FakeComputer computer;
+    computer.failures["daemon --init"] = 256;
+    const auto noProfile = [] { return std::optional<Config>(); };
+    EXPECT_EQ(runSetup(computer.installer, computer, {"Setup", "REG_TOKEN=t"}, noProfile,
+                       computer.transcript),
+              1);
+}
+
 } // namespace
-} // namespace talvo::testing
+} // namespace talvo

@@ -20,10 +20,7 @@ TEST(LegacyHelper, AllowedRunsTheProgramWithItsWordsAsBytesAndPassesItsStatusBac
                                                "sh", "Grüße ✓", "", "two  spaces", "$HOME"});
     EXPECT_EQ(ran.outcome.kind, Kind::Ran);
     EXPECT_EQ(ran.outcome.exitStatus, 7);
-    EXPECT_FALSE(ran.outcome.succeeded());
     EXPECT_EQ(ran.messages, (Messages{kStarting, "Grüße ✓||two  spaces|$HOME|", kDone}));
-
-    EXPECT_TRUE(executeLogged("/bin/sh", {"-c", "exit 0"}).outcome.succeeded());
 }
 
 TEST(LegacyHelper, ReadsAllOutputAndReturnsOnceTheToolClosesIt) {
@@ -36,16 +33,11 @@ TEST(LegacyHelper, ReadsAllOutputAndReturnsOnceTheToolClosesIt) {
 }
 
 TEST(LegacyHelper, DismissedAndDeniedRunNothingAndSaySo) {
-    const struct {
-        const char* dialog;
-        Kind kind;
-        int statusCode;
-    } cases[] = {{"dismiss", Kind::Dismissed, 126}, {"deny", Kind::Denied, 127}};
-    for (const auto& example : cases) {
-        const testing::ScopedEnvironmentVariable dialog("TALVO_FAKE_PKEXEC", example.dialog);
+    for (const auto& [dialog, kind] :
+         {std::pair{"dismiss", Kind::Dismissed}, std::pair{"deny", Kind::Denied}}) {
+        const testing::ScopedEnvironmentVariable answer("TALVO_FAKE_PKEXEC", dialog);
         const auto refused = executeLogged("/bin/sh", {"-c", "echo ran >&2"});
-        EXPECT_EQ(refused.outcome.kind, example.kind) << example.dialog;
-        EXPECT_EQ(refused.outcome.statusCode(), example.statusCode) << example.dialog;
+        EXPECT_EQ(refused.outcome.kind, kind) << dialog;
         EXPECT_EQ(refused.messages,
                   (Messages{kStarting, kStarting + ": Failed to execute with privileges"}));
     }

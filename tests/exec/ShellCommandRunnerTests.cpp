@@ -39,9 +39,7 @@ TEST(ShellCommandRunner, FailuresThrowTheStatusAloneAlsoForSignalsAndMissingProg
         ADD_FAILURE() << "exit 3 did not throw";
     } catch (const Error& error) {
         EXPECT_EQ(error.text(), "Error Domain=ProcessErrorDomain Code=3 \"(null)\"");
-        EXPECT_STREQ(error.what(), error.text().c_str());
     }
-    EXPECT_EQ(Error("D", 5, "").text(), "Error Domain=D Code=5 \"\"");
     EXPECT_EQ(failureCode("exit 255"), 255);
     EXPECT_EQ(failureCode("no-such-command-talvo-test"), 127);
     EXPECT_EQ(failureCode("printf '\\377'; exit 1"), 1); // invalid output hides no failure
@@ -56,9 +54,7 @@ TEST(ShellCommandRunner, ReadsOutputFarLargerThanAPipeWholeAndInOrder) {
         expected += std::to_string(line) + '\n';
     }
     expected.pop_back();
-    const std::string output = Task::syncThrows("seq 1 150000");
-    EXPECT_EQ(output.size(), expected.size());
-    EXPECT_TRUE(output == expected);
+    EXPECT_TRUE(Task::syncThrows("seq 1 150000") == expected); // no diff of megabytes on failure
 }
 
 TEST(ShellCommandRunner, WaitsUntilEveryHolderOfThePipeHasClosedIt) {
@@ -68,26 +64,18 @@ TEST(ShellCommandRunner, WaitsUntilEveryHolderOfThePipeHasClosedIt) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
 }
 
-// The privileged path runs through the test build's stand-in for the elevation tool, which
-// obeys TALVO_FAKE_PKEXEC.
-TEST(ShellCommandRunner, TracesCommandsAndResultsButSudoOnlyReportsItsOutcome) {
+// The privileged path runs through the test build's stand-in for the elevation tool; its output
+// is never traced.
+TEST(ShellCommandRunner, TracesCommandsAndResultsButNotWhatSudoRan) {
     std::vector<std::string> lines;
     ShellCommandRunner traced([&lines](const std::string& line) { lines.push_back(line); });
     EXPECT_EQ(traced.syncThrows("echo ' hi '"), "hi");
     EXPECT_THROW(traced.syncThrows("echo oops; exit 2"), Error);
-
     testing::DescriptorCapture standardError(STDERR_FILENO);
-    const PrivilegedOutcome ran = traced.sudo("echo discarded; exit 5");
-    const ScopedEnvironmentVariable dialog("TALVO_FAKE_PKEXEC", "dismiss");
-    const PrivilegedOutcome dismissed = Task::sudo("true");
-    standardError.finish();
-
+    EXPECT_EQ(traced.sudo("echo discarded; exit 5").exitStatus, 5);
     EXPECT_EQ(lines, (std::vector<std::string>{"Execute: echo ' hi '", "Result hi",
                                                "Execute: echo oops; exit 2", "Result oops",
                                                "Execute: echo discarded; exit 5"}));
-    EXPECT_EQ(ran.kind, PrivilegedOutcome::Kind::Ran);
-    EXPECT_EQ(ran.exitStatus, 5);
-    EXPECT_EQ(dismissed.kind, PrivilegedOutcome::Kind::Dismissed);
 }
 
 TEST(PosixProcessLauncher, ReturnsTheRawStandardOutputOfTheProgramItself) {

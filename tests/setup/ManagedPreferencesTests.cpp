@@ -1,26 +1,181 @@
-#include "PropertyListFiles.h"
 #include "platform/AtomicTextFile.h"
+#include "platform/PropertyList.h"
 #include "setup/ManagedPreferences.h"
+#include "setup/SeedConfiguration.h"
 
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <limits>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
 
 namespace talvo {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::readFile;
-using testing::TemporaryFolder;
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TemporaryFolder {
+  public:
+    TemporaryFolder() {
+        std::string pattern = fs::temp_directory_path() / "talvo-test-XXXXXX";
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~TemporaryFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+void writeFile(const fs::path& file, std::string_view bytes) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+std::optional<std::string> readFile(const fs::path& file) {
+    std::ifstream stream(file, std::ios::binary);
+    if (!stream) {
+        return std::nullopt;
+    }
+    return std::string(std::istreambuf_iterator<char>(stream), {});
+}
 
 std::size_t entriesIn(const fs::path& folder) {
     return static_cast<std::size_t>(
         std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
+// Writes the Python value (a literal; datetime is imported) as a property list with Python's
+// plistlib, a writer independent of the library under test.
+void writePythonPropertyList(const fs::path& file, const std::string& pythonValue, bool binary) {
+    const auto command = "'" + std::string(TALVO_PYTHON3) + "' - '" + file.string() + "'";
+    FILE* const python = ::popen(command.c_str(), "w");
+    std::fputs(("import datetime, plistlib, sys\n"
+                "open(sys.argv[1], 'wb').write(plistlib.dumps(" +
+                pythonValue + ", fmt=plistlib.FMT_" + (binary ? "BINARY" : "XML") + "))\n")
+                   .c_str(),
+               python);
+    if (::pclose(python) != 0) {
+        throw std::runtime_error("python could not write " + file.string());
+    }
+}
+
+// Every kind of value; lists show through their JSON form whether truth values stayed such.
+constexpr const char* kEveryKindInPython =
+    "{'text': 'h\\u00e9llo\\nworld', 'empty': '', 'large': 2**63 - 1, 'negative': -5,"
+    " 'real': 2.5, 'date': datetime.datetime(2024, 1, 2, 3, 4, 5), 'data': b'\\x00\\xffab',"
+    " 'list': [1, -2.5, True, False, 'two', [3.5]], 'nested': {'inner': {'deep': 'x'}, 'e': {}}}";
+
+TEST(PropertyList, ReadsEveryKindOfValueFromXmlAndBinaryAsTheSeedFileShowsIt) {
+    const TemporaryFolder folder;
+    const std::map<std::string, std::string> expected{
+        {"text", "h\u00e9llo\nworld"},
+        {"empty", ""},
+        {"large", "9223372036854775807"},
+        {"negative", "-5"},
+        {"real", "2.5"},
+        {"date", "2024-01-02T03:04:05Z"},
+        {"data", "AP9hYg=="},
+        {"list", R"([1,-2.5,true,false,"two",[3.5]])"},
+        {"nested", R"({"e":{},"inner":{"deep":"x"}})"},
+    };
+    for (const bool binary : {false, true}) {
+        const auto file = folder.path() / (binary ? "every.binary.plist" : "every.xml.plist");
+        writePythonPropertyList(file, kEveryKindInPython, binary);
+        const auto dictionary = readPropertyList(file);
+        ASSERT_TRUE(dictionary.has_value()) << file;
+        std::map<std::string, std::string> shown;
+        for (const auto& entry : *dictionary) {
+            shown[entry.key] = seedValueText(entry.value);
+        }
+        EXPECT_EQ(shown, expected) << file;
+        EXPECT_TRUE(std::holds_alternative<std::int64_t>(find(*dictionary, "negative")->value));
+        // Cut short, the file is unreadable; a binary one even when it lacks only its last byte.
+        const auto bytes = *readFile(file);
+        EXPECT_FALSE(parsePropertyList(bytes.substr(0, bytes.size() / 2)).has_value());
+        if (binary) {
+            EXPECT_FALSE(parsePropertyList(bytes.substr(0, bytes.size() - 1)).has_value());
+        }
+    }
+}
+
+TEST(PropertyList, AKeyGivenTwiceKeepsItsFirstPlaceAndItsLastValue) {
+    const auto dictionary = parsePropertyList(R"(<?xml version="1.0"?><plist version="1.0"><dict>
+  <key>twice</key><string>first</string><key>other</key><true/>
+  <key>twice</key><string>second</string></dict></plist>)");
+    ASSERT_TRUE(dictionary.has_value());
+    EXPECT_EQ(renderSeedConfiguration(*dictionary), "twice = second\nother = 1");
+    EXPECT_EQ(find(*dictionary, "Twice"), nullptr);
+}
+
+TEST(PropertyList, AKeyHoldingANulCharacterIsUnreadableRatherThanAnAbort) {
+    const TemporaryFolder folder;
+    const auto file = folder.path() / "nul-key.plist";
+    // Non-ASCII, so the key is stored as UTF-16, the form the library cannot hand out.
+    writePythonPropertyList(file, "{'ok': 'x', 'nested': {'\\u00e9\\x00b': 'x'}}", true);
+    EXPECT_FALSE(readPropertyList(file).has_value());
+    writePythonPropertyList(file, "{'ok': '\\u00e9\\x00b'}", true);
+    EXPECT_EQ(*find(*readPropertyList(file), "ok"), PropertyValue{std::string("\u00e9\0b", 4)});
+}
+
+TEST(PropertyList, BrokenOrExcessivelyNestedInputIsUnreadableRatherThanACrash) {
+    EXPECT_FALSE(parsePropertyList("bplist00").has_value());
+    EXPECT_FALSE(
+        parsePropertyList(R"(<?xml version="1.0"?><plist><dict><key>a</key>)").has_value());
+    const auto nested = [](int depth) {
+        std::string opened, closed;
+        for (int level = 0; level < depth; ++level) {
+            opened += "<array>";
+            closed += "</array>";
+        }
+        return R"(<?xml version="1.0"?><plist version="1.0"><dict><key>a</key>)" + opened + closed +
+               "</dict></plist>";
+    };
+    EXPECT_TRUE(parsePropertyList(nested(100)).has_value());
+    EXPECT_FALSE(parsePropertyList(nested(5000)).has_value());
+}
+
+TEST(SeedConfiguration, ValuesHaveTheirOneLineForms) {
+    using namespace std::chrono;
+    const double infinity = std::numeric_limits<double>::infinity();
+    const struct {
+        PropertyValue value;
+        std::string expected;
+    } cases[] = {
+        {PropertyValue{0.1}, "0.1"},
+        {PropertyValue{PropertyData{std::byte{'f'}, std::byte{'o'}}}, "Zm8="},
+        // Before 1970 the fraction still rounds down, to the earlier second.
+        {PropertyValue{PropertyDate(sys_days(year(1969) / 12 / 31) + hours(23) + minutes(59) +
+                                    seconds(59) + milliseconds(500))},
+         "1969-12-31T23:59:59Z"},
+        {PropertyValue{PropertyArray{PropertyValue{std::string("a\"b\\c\nd\re\tf\x01")},
+                                     PropertyValue{std::nan("")}, PropertyValue{infinity}}},
+         R"(["a\"b\\c\nd\re\tf\u0001","nan","inf"])"},
+        {PropertyValue{PropertyDictionary{{"line\nkey", PropertyValue{std::string("v")}}}},
+         R"({"line\nkey":"v"})"},
+    };
+    for (const auto& example : cases) {
+        EXPECT_EQ(seedValueText(example.value), example.expected) << example.expected;
+    }
+}
+
 TEST(AtomicTextFile, ReplacesTheWholeFileOrFailsLeavingNothingBehind) {
     const TemporaryFolder folder;
     const auto target = folder.path() / "seed.conf";
     const auto elsewhere = folder.path() / "elsewhere";
-    testing::writeFile(elsewhere, "untouched");
+    writeFile(elsewhere, "untouched");
     fs::create_symlink(elsewhere, target);
 
     // A link is replaced, not written through.
@@ -34,49 +189,38 @@ TEST(AtomicTextFile, ReplacesTheWholeFileOrFailsLeavingNothingBehind) {
     EXPECT_EQ(fs::status(target).permissions(), static_cast<fs::perms>(0644));
 
     // The temporary file gets written, then cannot replace a folder.
-    const auto folderInTheWay = folder.path() / "folder";
-    fs::create_directory(folderInTheWay);
-    EXPECT_EQ(writeTextFileAtomically(folderInTheWay, "x"), std::errc::is_a_directory);
+    fs::create_directory(folder.path() / "folder");
+    EXPECT_EQ(writeTextFileAtomically(folder.path() / "folder", "x"), std::errc::is_a_directory);
     EXPECT_EQ(entriesIn(folder.path()), 3u);
 }
 
-class ManagedPreferencesTest : public ::testing::Test {
-  protected:
-    void writePreferences(const std::string& entries) const {
-        testing::writeFile(preferences.computerWideFile(),
-                           R"(<?xml version="1.0"?><plist version="1.0"><dict>)" + entries +
-                               "</dict></plist>");
-    }
-
-    TemporaryFolder root;
-    const fs::path seedFolder = root.path() / "Library/Application Support/Talvo Backup Agent";
+// Keys are case-sensitive and text keys take only text; the seed file is handed on by its quoted
+// name, and a failed write of it is printed while the profile stands.
+TEST(ManagedPreferences, ProfileWithItsSeedFileWrittenOrNot) {
+    const TemporaryFolder root;
     std::ostringstream out;
     const ManagedPreferences preferences{root.path().string() + "/", "jane", out};
-};
-
-TEST_F(ManagedPreferencesTest, KeysAreCaseSensitiveTextKeysTakeTextAndTheSeedFileIsNamedQuoted) {
-    fs::create_directories(seedFolder);
-    writePreferences("<key>Reg-Token</key><string>wrong case</string>"
-                     "<key>seed-path</key><data>L3RtcA==</data>"
-                     "<key>seed-config</key><dict><key>a</key><string>x</string></dict>"
-                     "<key>clean-up</key><string>no</string>");
+    writeFile(preferences.computerWideFile(),
+              R"(<?xml version="1.0"?><plist version="1.0"><dict>)"
+              "<key>Reg-Token</key><string>wrong case</string>"
+              "<key>seed-path</key><data>L3RtcA==</data>"
+              "<key>seed-config</key><dict><key>a</key><string>x</string></dict>"
+              "<key>clean-up</key><string>no</string></dict></plist>");
     const Config expected{std::nullopt, std::nullopt, std::nullopt,
                           "\"" + preferences.seedFile() + "\"", true};
+    const auto seedFolder = fs::path(preferences.seedFile()).parent_path();
+
+    EXPECT_EQ(preferences.profile(), expected);
+    EXPECT_EQ(out.str(), "Error Domain=FileWriteError Code=2 \"Could not write " +
+                             preferences.seedFile() + ": No such file or directory\"\n");
+    EXPECT_FALSE(fs::exists(seedFolder));
+
+    out.str("");
+    fs::create_directories(seedFolder);
     EXPECT_EQ(preferences.profile(), expected);
     EXPECT_EQ(readFile(preferences.seedFile()), "a = x");
     EXPECT_EQ(entriesIn(seedFolder), 1u);
     EXPECT_EQ(out.str(), "");
-}
-
-TEST_F(ManagedPreferencesTest, AFailedSeedWriteIsPrintedAndTheProfileStands) {
-    writePreferences("<key>seed-config</key><dict/><key>reg-token</key><string>t</string>");
-    const auto profile = preferences.profile();
-    ASSERT_TRUE(profile.has_value());
-    EXPECT_EQ(profile->registrationToken, "t");
-    EXPECT_EQ(profile->seedPath, "\"" + preferences.seedFile() + "\"");
-    EXPECT_EQ(out.str(), "Error Domain=FileWriteError Code=2 \"Could not write " +
-                             preferences.seedFile() + ": No such file or directory\"\n");
-    EXPECT_FALSE(fs::exists(seedFolder));
 }
 
 } // namespace
