@@ -1,8 +1,8 @@
 #include "engine/KeychainCommands.h"
+#include "tests/support/TestFiles.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <unistd.h>
@@ -12,10 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void writeScript(const fs::path& file, const std::string& text) {
-    std::ofstream(file) << "#!/bin/sh\n" << text;
-    fs::permissions(file, fs::perms::owner_all);
-}
+using testing::writeScript;
 
 // The argument words `security` receives when the shell runs this line with the stand-ins first
 // on PATH.
@@ -39,8 +36,8 @@ std::vector<std::string> securityWords(const fs::path& tools, const std::string&
 // exactly its bytes as one word, with the superuser's plain line and the normal user's "sudo" one.
 // (The rest of the line is pinned word for word by the installer's tests.)
 TEST(KeychainAddCommand, PassphraseReachesSecurityByteExactThroughTheShell) {
-    std::string pattern = (fs::temp_directory_path() / "keychain-shell-XXXXXX").string();
-    const fs::path tools = ::mkdtemp(pattern.data());
+    const testing::TemporaryFolder folder;
+    const fs::path& tools = folder.path();
     writeScript(tools / "security", "for w in \"$@\"; do printf '%s\\0' \"$w\"; done\n");
     writeScript(tools / "sudo", "exec \"$@\"\n");
     const auto injected = tools / "injected";
@@ -62,7 +59,6 @@ TEST(KeychainAddCommand, PassphraseReachesSecurityByteExactThroughTheShell) {
         }
     }
     EXPECT_FALSE(fs::exists(injected)) << "a passphrase ran a command";
-    fs::remove_all(tools);
 }
 
 } // namespace

@@ -1,13 +1,12 @@
 #include "platform/FileChecks.h"
 #include "platform/FileURL.h"
 #include "platform/Workspace.h"
+#include "tests/support/TestFiles.h"
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -21,27 +20,17 @@ using namespace std::chrono_literals;
 // A temporary folder for bundles and scripts.
 class LinuxDesktop : public ::testing::Test {
   protected:
-    LinuxDesktop() {
-        std::string pattern = (fs::temp_directory_path() / "talvo-desktop-XXXXXX").string();
-        folder = ::mkdtemp(pattern.data());
-    }
-    ~LinuxDesktop() override { fs::remove_all(folder); }
-
-    fs::path folder;
+    const testing::TemporaryFolder temporary;
+    const fs::path& folder = temporary.path();
 };
 
-void writeScript(const fs::path& file, const std::string& text) {
-    std::ofstream(file) << "#!/bin/sh\n" << text;
-    fs::permissions(file, fs::perms::owner_all);
-}
+using testing::writeScript;
 
 // The text a started script leaves behind.
 std::optional<std::string> waitForFile(const fs::path& file) {
     for (auto waited = 0ms; waited < 10s; waited += 20ms, std::this_thread::sleep_for(20ms)) {
         if (fs::exists(file)) {
-            std::stringstream text;
-            text << std::ifstream(file).rdbuf();
-            return text.str();
+            return testing::readFile(file);
         }
     }
     return std::nullopt;
@@ -59,7 +48,7 @@ bool noChildrenLeftSoon() {
 }
 
 TEST_F(LinuxDesktop, FileChecksSeeFilesFoldersAndLinksThroughTheirTargets) {
-    std::ofstream(folder / "file") << "x";
+    testing::writeFile(folder / "file", "x");
     fs::create_symlink(folder / "file", folder / "link");
     fs::create_symlink(folder / "gone", folder / "dangling");
     const LocalFileChecks files;
@@ -75,10 +64,9 @@ TEST_F(LinuxDesktop, FileChecksSeeFilesFoldersAndLinksThroughTheirTargets) {
 // nothing, and other URLs go to xdg-open.
 TEST_F(LinuxDesktop, OpensBundlesDetachedAndOtherURLsWithXdgOpen) {
     const auto bundle = folder / "Opener Test.app";
-    fs::create_directories(bundle / "Contents/MacOS");
-    std::ofstream(bundle / "Contents/Info.plist")
-        << "<plist version=\"1.0\"><dict><key>CFBundleExecutable</key><string>opener</string>"
-           "</dict></plist>";
+    testing::writeFile(bundle / "Contents/Info.plist",
+                       "<plist version=\"1.0\"><dict><key>CFBundleExecutable</key>"
+                       "<string>opener</string></dict></plist>");
     const auto marker = (folder / "started").string();
     // Its standard streams and whether it leads a session of its own, published at once.
     writeScript(bundle / "Contents/MacOS/opener",

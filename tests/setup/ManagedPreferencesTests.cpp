@@ -2,11 +2,11 @@
 #include "platform/PropertyList.h"
 #include "setup/ManagedPreferences.h"
 #include "setup/SeedConfiguration.h"
+#include "tests/support/TestFiles.h"
 
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <limits>
 #include <map>
@@ -19,38 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TemporaryFolder {
-  public:
-    TemporaryFolder() {
-        std::string pattern = fs::temp_directory_path() / "talvo-test-XXXXXX";
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TemporaryFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
-void writeFile(const fs::path& file, std::string_view bytes) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << bytes;
-}
-
-std::optional<std::string> readFile(const fs::path& file) {
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) {
-        return std::nullopt;
-    }
-    return std::string(std::istreambuf_iterator<char>(stream), {});
-}
+using testing::readFile;
+using testing::TemporaryFolder;
+using testing::writeFile;
 
 std::size_t entriesIn(const fs::path& folder) {
     return static_cast<std::size_t>(
@@ -109,15 +80,6 @@ TEST(PropertyList, ReadsEveryKindOfValueFromXmlAndBinaryAsTheSeedFileShowsIt) {
             EXPECT_FALSE(parsePropertyList(bytes.substr(0, bytes.size() - 1)).has_value());
         }
     }
-}
-
-TEST(PropertyList, AKeyGivenTwiceKeepsItsFirstPlaceAndItsLastValue) {
-    const auto dictionary = parsePropertyList(R"(<?xml version="1.0"?><plist version="1.0"><dict>
-  <key>twice</key><string>first</string><key>other</key><true/>
-  <key>twice</key><string>second</string></dict></plist>)");
-    ASSERT_TRUE(dictionary.has_value());
-    EXPECT_EQ(renderSeedConfiguration(*dictionary), "twice = second\nother = 1");
-    EXPECT_EQ(find(*dictionary, "Twice"), nullptr);
 }
 
 TEST(PropertyList, AKeyHoldingANulCharacterIsUnreadableRatherThanAnAbort) {
