@@ -134,6 +134,8 @@ class WorldTest(WorldTestCase):
             ps aux | grep -v grep | grep -c TalvoBackupAgent
             killall "Talvo Backup Agent"; echo "agent $?"
             killall TalvoBackupAgentStatus; echo "status $?"
+            # killall only signals: give the agent a moment to end before looking again.
+            for i in $(seq 50); do pgrep -x "Talvo Backup Ag" >/dev/null || break; sleep 0.1; done
             killall "Talvo Backup Agent"; echo "again $?"
         """, applications=["agent", "status"])
         self.assertEqual(session.lines, ["1", "agent 0", "status 0", "again 1"])
