@@ -23,9 +23,11 @@ using PropertyArray = std::vector<PropertyValue>;
 // Entries in file order; keys are unique.
 using PropertyDictionary = std::vector<PropertyEntry>;
 
+// Integers span what the file formats hold: signed 64-bit, and unsigned 64-bit above that
+// (std::uint64_t only for values above INT64_MAX, so that each number has one form).
 struct PropertyValue {
-    std::variant<std::string, std::int64_t, double, bool, PropertyDate, PropertyData, PropertyArray,
-                 PropertyDictionary>
+    std::variant<std::string, std::int64_t, std::uint64_t, double, bool, PropertyDate,
+                 PropertyData, PropertyArray, PropertyDictionary>
         value;
 
     bool operator==(const PropertyValue&) const = default;

@@ -109,6 +109,7 @@ std::string json(const PropertyValue& value) {
         Overloaded{
             [](const std::string& text) { return jsonString(text); },
             [](std::int64_t number) { return std::to_string(number); },
+            [](std::uint64_t number) { return std::to_string(number); },
             [](double number) {
                 return std::isfinite(number) ? realText(number) : jsonString(realText(number));
             },
@@ -128,6 +129,7 @@ std::string seedValueText(const PropertyValue& value) {
         Overloaded{
             [](const std::string& text) { return text; },
             [](std::int64_t number) { return std::to_string(number); },
+            [](std::uint64_t number) { return std::to_string(number); },
             [](double number) { return realText(number); },
             [](bool flag) { return std::string(flag ? "1" : "0"); },
             [](PropertyDate date) { return dateText(date); },
