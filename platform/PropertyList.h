@@ -26,8 +26,8 @@ using PropertyDictionary = std::vector<PropertyEntry>;
 // Integers span what the file formats hold: signed 64-bit, and unsigned 64-bit above that
 // (std::uint64_t only for values above INT64_MAX, so that each number has one form).
 struct PropertyValue {
-    std::variant<std::string, std::int64_t, std::uint64_t, double, bool, PropertyDate,
-                 PropertyData, PropertyArray, PropertyDictionary>
+    std::variant<std::string, std::int64_t, std::uint64_t, double, bool, PropertyDate, PropertyData,
+                 PropertyArray, PropertyDictionary>
         value;
 
     bool operator==(const PropertyValue&) const = default;
@@ -43,11 +43,32 @@ struct PropertyEntry {
 // The value under key, or nullptr.
 const PropertyValue* find(const PropertyDictionary& dictionary, std::string_view key);
 
-// The root dictionary of a property list in XML or binary form; nothing when the bytes are not a
-// property list or its root is not a dictionary.
+// The largest Info.plist read from a bundle. Real ones are a few KiB; the bound keeps a user's
+// own bundle from making a root process read or hold much.
+inline constexpr std::size_t kBundleInfoSizeLimit = std::size_t{1} << 20;
+
+// What reading a property list gave: its root dictionary; or nothing at all (missing, not a
+// regular file, over the size limit, not a property list, root not a dictionary); or a refusal:
+// the bytes are a property list, but something in it cannot arrive exactly (a text holding
+// U+0000, an integer beyond 64 bits, nesting over the limit, an encoding that cannot be read).
+struct PropertyListReading {
+    std::optional<PropertyDictionary> dictionary;
+    // Where and why, e.g. "the text at seed-config/name holds U+0000"; never a value.
+    std::optional<std::string> refusal;
+};
+
+// XML (UTF-8, with or without a byte-order mark, UTF-16 with one, or declared Latin-1) or binary.
+PropertyListReading examinePropertyList(std::string_view bytes);
+
+// As examinePropertyList, for a file of at most maximumSize bytes; never blocks on the file.
+PropertyListReading examinePropertyListFile(const std::filesystem::path& file,
+                                            std::size_t maximumSize);
+
+// The root dictionary, or nothing when examinePropertyList gives none (a refusal included).
 std::optional<PropertyDictionary> parsePropertyList(std::string_view bytes);
 
-// As parsePropertyList, for a file; nothing when the file cannot be read either.
-std::optional<PropertyDictionary> readPropertyList(const std::filesystem::path& file);
+// As parsePropertyList, for a file of at most maximumSize bytes.
+std::optional<PropertyDictionary> readPropertyList(const std::filesystem::path& file,
+                                                   std::size_t maximumSize = kBundleInfoSizeLimit);
 
 } // namespace talvo

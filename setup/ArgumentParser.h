@@ -17,7 +17,9 @@ Config parse(const std::vector<std::string>& args);
 std::optional<PropertyDictionary> MDMSettings();
 
 // The Config the managed preferences describe, nothing without them. Writes the seed file when
-// the profile has a seed section and prints the error line when that write fails. Never throws.
+// the profile has a seed section and prints the error line when that write fails. Throws an
+// InputError naming where and why (never the value) when the preferences are a property list
+// whose values cannot arrive exactly; nothing is written then.
 std::optional<Config> profile();
 
 } // namespace talvo::ArgumentParser

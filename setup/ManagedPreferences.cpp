@@ -1,11 +1,10 @@
 #include "setup/ManagedPreferences.h"
 
+#include "engine/PrintLine.h"
 #include "exec/Error.h"
 #include "platform/AtomicTextFile.h"
 #include "setup/ProfileSettings.h"
 #include "setup/SeedConfiguration.h"
-
-#include <ostream>
 
 namespace talvo {
 
@@ -27,15 +26,24 @@ ManagedPreferences::ManagedPreferences(const std::string& root, const std::strin
                    kPreferencesFileName),
       seedFile_(withoutTrailingSlashes(root) + kSeedFile), out_(out) {}
 
-std::optional<PropertyDictionary> ManagedPreferences::settings() const {
-    if (auto computerWide = readPropertyList(computerWideFile_)) {
+PropertyListReading ManagedPreferences::reading() const {
+    auto computerWide = examinePropertyListFile(computerWideFile_, kPreferencesSizeLimit);
+    if (computerWide.dictionary || computerWide.refusal) {
         return computerWide;
     }
-    return readPropertyList(perUserFile_);
+    return examinePropertyListFile(perUserFile_, kPreferencesSizeLimit);
+}
+
+std::optional<PropertyDictionary> ManagedPreferences::settings() const {
+    return reading().dictionary;
 }
 
 std::optional<Config> ManagedPreferences::profile() const {
-    const auto preferences = settings();
+    const auto found = reading();
+    if (found.refusal) {
+        throw Error(kInputErrorDomain, -1, "Managed preferences refused: " + *found.refusal + ".");
+    }
+    const auto& preferences = found.dictionary;
     if (!preferences) {
         return std::nullopt;
     }
@@ -53,7 +61,7 @@ void ManagedPreferences::writeSeedFile(const PropertyDictionary& entries) const 
     if (failure) {
         const Error error(kFileWriteErrorDomain, failure.value(),
                           "Could not write " + seedFile_ + ": " + failure.message());
-        out_ << error.text() << '\n';
+        printLine(out_, error.text());
     }
 }
 

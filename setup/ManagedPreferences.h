@@ -3,6 +3,7 @@
 #include "engine/Config.h"
 #include "platform/PropertyList.h"
 
+#include <cstddef>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -18,16 +19,24 @@ class ManagedPreferences {
     static constexpr const char* kPreferencesFileName = "com.talvo.backup.agent.plist";
     static constexpr const char* kSeedFile =
         "/Library/Application Support/Talvo Backup Agent/seed.conf";
+    // Far above any real profile, far below what would strain a Mac's memory.
+    static constexpr std::size_t kPreferencesSizeLimit = std::size_t{8} << 20;
 
     // root is put in front of every path ("" for the computer's own files); userName picks the
     // per-user preferences; errors are printed on out.
     ManagedPreferences(const std::string& root, const std::string& userName, std::ostream& out);
 
-    // The computer-wide preferences' root dictionary, else the per-user one's, else nothing.
+    // The computer-wide preferences, else the per-user ones. A refused computer-wide file is
+    // the answer: a profile that cannot be taken exactly is an error, never skipped.
+    PropertyListReading reading() const;
+
+    // The dictionary of reading(); nothing when there is none, a refusal included.
     std::optional<PropertyDictionary> settings() const;
 
     // The Config the preferences describe, nothing without preferences. Writes the seed file from
-    // "seed-config"; a failed write is printed as one error line and the run goes on.
+    // "seed-config"; a failed write is printed as one error line and the run goes on. Throws an
+    // InputError naming where and why (never a value) when the preferences are refused, before
+    // anything is written.
     std::optional<Config> profile() const;
 
     const std::string& computerWideFile() const { return computerWideFile_; }

@@ -1,3 +1,4 @@
+#include "exec/Error.h"
 #include "platform/AtomicTextFile.h"
 #include "platform/PropertyList.h"
 #include "setup/ManagedPreferences.h"
@@ -82,14 +83,28 @@ TEST(PropertyList, ReadsEveryKindOfValueFromXmlAndBinaryAsTheSeedFileShowsIt) {
     }
 }
 
-TEST(PropertyList, AKeyHoldingANulCharacterIsUnreadableRatherThanAnAbort) {
-    const TemporaryFolder folder;
-    const auto file = folder.path() / "nul-key.plist";
-    // Non-ASCII, so the key is stored as UTF-16, the form the library cannot hand out.
-    writePythonPropertyList(file, "{'ok': 'x', 'nested': {'\\u00e9\\x00b': 'x'}}", true);
-    EXPECT_FALSE(readPropertyList(file).has_value());
-    writePythonPropertyList(file, "{'ok': '\\u00e9\\x00b'}", true);
-    EXPECT_EQ(*find(*readPropertyList(file), "ok"), PropertyValue{std::string("\u00e9\0b", 4)});
+// A profile that cannot arrive exactly is an error: no fallback to the per-user file, nothing
+// written, and the line names the key but never the value.
+TEST(ManagedPreferences, ARefusedProfileThrowsBeforeAnythingIsWritten) {
+    const TemporaryFolder root;
+    std::ostringstream out;
+    const ManagedPreferences preferences{root.path().string(), "jane", out};
+    fs::create_directories(fs::path(preferences.seedFile()).parent_path());
+    fs::create_directories(fs::path(preferences.perUserFile()).parent_path());
+    writePythonPropertyList(preferences.computerWideFile(),
+                            "{'seed-config': {'a': 'x'}, 'encryption-key': 'abcdefgh\\x00ijkl'}",
+                            true);
+    writePythonPropertyList(preferences.perUserFile(), "{'reg-token': 'fallback'}", false);
+    try {
+        preferences.profile();
+        ADD_FAILURE() << "no error";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.text(), "Error Domain=InputError Code=-1 \"Managed preferences refused: "
+                                "the text at encryption-key holds U+0000.\"");
+    }
+    EXPECT_FALSE(preferences.settings().has_value());
+    EXPECT_FALSE(fs::exists(preferences.seedFile()));
+    EXPECT_EQ(out.str(), "");
 }
 
 TEST(PropertyList, BrokenOrExcessivelyNestedInputIsUnreadableRatherThanACrash) {
@@ -107,30 +122,6 @@ TEST(PropertyList, BrokenOrExcessivelyNestedInputIsUnreadableRatherThanACrash) {
     };
     EXPECT_TRUE(parsePropertyList(nested(100)).has_value());
     EXPECT_FALSE(parsePropertyList(nested(5000)).has_value());
-}
-
-TEST(SeedConfiguration, ValuesHaveTheirOneLineForms) {
-    using namespace std::chrono;
-    const double infinity = std::numeric_limits<double>::infinity();
-    const struct {
-        PropertyValue value;
-        std::string expected;
-    } cases[] = {
-        {PropertyValue{0.1}, "0.1"},
-        {PropertyValue{PropertyData{std::byte{'f'}, std::byte{'o'}}}, "Zm8="},
-        // Before 1970 the fraction still rounds down, to the earlier second.
-        {PropertyValue{PropertyDate(sys_days(year(1969) / 12 / 31) + hours(23) + minutes(59) +
-                                    seconds(59) + milliseconds(500))},
-         "1969-12-31T23:59:59Z"},
-        {PropertyValue{PropertyArray{PropertyValue{std::string("a\"b\\c\nd\re\tf\x01")},
-                                     PropertyValue{std::nan("")}, PropertyValue{infinity}}},
-         R"(["a\"b\\c\nd\re\tf\u0001","nan","inf"])"},
-        {PropertyValue{PropertyDictionary{{"line\nkey", PropertyValue{std::string("v")}}}},
-         R"({"line\nkey":"v"})"},
-    };
-    for (const auto& example : cases) {
-        EXPECT_EQ(seedValueText(example.value), example.expected) << example.expected;
-    }
 }
 
 TEST(AtomicTextFile, ReplacesTheWholeFileOrFailsLeavingNothingBehind) {
@@ -156,11 +147,28 @@ TEST(AtomicTextFile, ReplacesTheWholeFileOrFailsLeavingNothingBehind) {
     EXPECT_EQ(entriesIn(folder.path()), 3u);
 }
 
+// Tells whether a line was pushed out at once, as lines must be while commands share the terminal.
+struct FlushRecordingStream : std::ostream {
+    struct Buffer : std::stringbuf {
+        bool* flushed;
+        explicit Buffer(bool* target) : flushed(target) {}
+        int sync() override {
+            *flushed = true;
+            return 0;
+        }
+    };
+    bool flushed = false;
+    Buffer buffer{&flushed};
+    FlushRecordingStream() : std::ostream(nullptr) { rdbuf(&buffer); }
+    std::string str() const { return buffer.str(); }
+    void str(const std::string& text) { buffer.str(text); }
+};
+
 // Keys are case-sensitive and text keys take only text; the seed file is handed on by its quoted
 // name, and a failed write of it is printed while the profile stands.
 TEST(ManagedPreferences, ProfileWithItsSeedFileWrittenOrNot) {
     const TemporaryFolder root;
-    std::ostringstream out;
+    FlushRecordingStream out;
     const ManagedPreferences preferences{root.path().string() + "/", "jane", out};
     writeFile(preferences.computerWideFile(),
               R"(<?xml version="1.0"?><plist version="1.0"><dict>)"
@@ -173,6 +181,7 @@ TEST(ManagedPreferences, ProfileWithItsSeedFileWrittenOrNot) {
     const auto seedFolder = fs::path(preferences.seedFile()).parent_path();
 
     EXPECT_EQ(preferences.profile(), expected);
+    EXPECT_TRUE(out.flushed);
     EXPECT_EQ(out.str(), "Error Domain=FileWriteError Code=2 \"Could not write " +
                              preferences.seedFile() + ": No such file or directory\"\n");
     EXPECT_FALSE(fs::exists(seedFolder));

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Checks of property-list bytes made before the library parses them: the library recurses
+// without a bound, expands shared binary objects, cuts texts at U+0000 and wraps integers it
+// cannot hold, so whatever would reach it that way is stopped here, in one linear pass.
+namespace talvo::plistscan {
+
+// Deeper nesting than any real profile; the library's recursion stays far from the stack's end.
+inline constexpr int kMaximumNesting = 512;
+// Values, and bytes of their content, after the library copies shared binary objects: a small
+// file must not make it build a huge tree.
+inline constexpr std::uint64_t kMaximumValues = std::uint64_t{1} << 20;
+inline constexpr std::uint64_t kMaximumExpandedBytes = std::uint64_t{64} << 20;
+
+enum class Verdict { pass, unreadable, refused };
+
+struct Finding {
+    Verdict verdict = Verdict::pass;
+    // Only when refused: where and what, e.g. "the text at seed-config/name holds U+0000";
+    // never a value.
+    std::string reason;
+};
+
+// For bytes that start with "bplist00": every object reachable from the top one, each visited
+// once. Unreadable when the structure is broken or has a reference loop; refused for U+0000 in
+// any text, an integer beyond 64 bits, a date out of range, nesting or value counts over the
+// limits above.
+Finding scanBinary(std::string_view bytes);
+
+struct PreparedXml {
+    Finding finding;
+    // When passed: UTF-8 text for the library, integers written as plain decimal.
+    std::string text;
+};
+
+// For any other bytes: converted to UTF-8 (byte-order marks, UTF-16, Latin-1 declarations) and
+// checked. Unreadable when the encoding is broken; refused for U+0000 in a text or key (raw or as
+// a character reference), an integer outside [-2^63, 2^64-1] or not a number, nesting over the
+// limit, or a declared encoding that cannot be converted.
+PreparedXml prepareXml(std::string_view bytes);
+
+// A key or index path for a message: control characters become '?', long keys are shortened.
+void appendPathPart(std::string& path, std::string_view part);
+
+} // namespace talvo::plistscan
