@@ -2,8 +2,10 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
-#include <ctime>
+#include <nlohmann/json.hpp>
+#include <string_view>
 
 namespace talvo {
 
@@ -19,15 +21,57 @@ std::string realText(double number) {
     return std::string(buffer, result.ptr);
 }
 
+// Days since 1970-01-01 to a proleptic Gregorian date, for every day the 64-bit microsecond count
+// reaches (std::chrono::year stops at 32767, gmtime at the platform's time_t and int years).
+struct CivilDate {
+    std::int64_t year;
+    unsigned month;
+    unsigned day;
+};
+
+CivilDate civilDate(std::int64_t days) {
+    const std::int64_t shifted = days + 719468; // from 0000-03-01, so leap days end a year
+    const std::int64_t era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
+    const auto dayOfEra = static_cast<unsigned>(shifted - era * 146097);
+    const unsigned yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const unsigned marchMonth = (5 * dayOfYear + 2) / 153;
+    const unsigned day = dayOfYear - (153 * marchMonth + 2) / 5 + 1;
+    const unsigned month = marchMonth < 10 ? marchMonth + 3 : marchMonth - 9;
+    return {era * 400 + yearOfEra + (month <= 2 ? 1 : 0), month, day};
+}
+
 std::string dateText(PropertyDate date) {
-    const auto seconds = std::chrono::floor<std::chrono::seconds>(date);
-    const std::time_t time = seconds.time_since_epoch().count();
-    std::tm parts{};
-    gmtime_r(&time, &parts);
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02dZ", parts.tm_year + 1900,
-                  parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
-    return buffer;
+    constexpr std::int64_t kMicrosecondsPerDay = 86'400'000'000;
+    // Floored by hand: chrono's floor<days> overflows near the lowest representable time.
+    const std::int64_t count = date.time_since_epoch().count();
+    std::int64_t days = count / kMicrosecondsPerDay;
+    std::int64_t inDay = count % kMicrosecondsPerDay;
+    if (inDay < 0) {
+        days -= 1;
+        inDay += kMicrosecondsPerDay;
+    }
+    const auto [year, month, day] = civilDate(days);
+    const auto secondsInDay = inDay / 1'000'000;
+    const auto fraction = inDay % 1'000'000;
+    const bool plainYear = year >= 0 && year <= 9999;
+    char buffer[80];
+    const int length = std::snprintf(
+        buffer, sizeof buffer,
+        plainYear ? "%04lld-%02u-%02uT%02lld:%02lld:%02lld"
+                  : "%+06lld-%02u-%02uT%02lld:%02lld:%02lld",
+        static_cast<long long>(year), month, day, static_cast<long long>(secondsInDay / 3600),
+        static_cast<long long>(secondsInDay / 60 % 60), static_cast<long long>(secondsInDay % 60));
+    const std::string text(buffer, static_cast<std::size_t>(length));
+    if (fraction == 0) {
+        return text + "Z";
+    }
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%06lld", static_cast<long long>(fraction));
+    std::string fractionText = digits;
+    fractionText.erase(fractionText.find_last_not_of('0') + 1);
+    return text + "." + fractionText + "Z";
 }
 
 std::string base64(const PropertyData& data) {
@@ -52,39 +96,19 @@ std::string base64(const PropertyData& data) {
     return text;
 }
 
+// The JSON library's replacement (U+FFFD per maximal ill-formed subsequence) is the one place
+// invalid UTF-8 is repaired, so that texts read the same inside and outside JSON.
 std::string jsonString(std::string_view text) {
-    std::string json = "\"";
-    for (const char character : text) {
-        switch (character) {
-        case '"':
-            json += "\\\"";
-            break;
-        case '\\':
-            json += "\\\\";
-            break;
-        case '\n':
-            json += "\\n";
-            break;
-        case '\r':
-            json += "\\r";
-            break;
-        case '\t':
-            json += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(character) < 0x20) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x",
-                              static_cast<unsigned>(static_cast<unsigned char>(character)));
-                json += escape;
-            } else {
-                json += character;
-            }
-        }
-    }
-    return json + "\"";
+    return nlohmann::json(std::string(text))
+        .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
+std::string validUtf8(std::string_view text) {
+    return nlohmann::json::parse(jsonString(text)).get<std::string>();
+}
+
+// Arrays and dictionaries are put together here rather than by the library, so that numbers keep
+// the forms above (the library writes the real 2 as "2.0") and dictionaries their file order.
 std::string json(const PropertyValue& value);
 
 std::string jsonArray(const PropertyArray& array) {
@@ -127,7 +151,7 @@ std::string json(const PropertyValue& value) {
 std::string seedValueText(const PropertyValue& value) {
     return std::visit(
         Overloaded{
-            [](const std::string& text) { return text; },
+            [](const std::string& text) { return validUtf8(text); },
             [](std::int64_t number) { return std::to_string(number); },
             [](std::uint64_t number) { return std::to_string(number); },
             [](double number) { return realText(number); },
@@ -143,7 +167,7 @@ std::string seedValueText(const PropertyValue& value) {
 std::string renderSeedConfiguration(const PropertyDictionary& entries) {
     std::string text;
     for (std::size_t index = 0; index < entries.size(); ++index) {
-        text += (index == 0 ? "" : "\n") + entries[index].key + " = " +
+        text += (index == 0 ? "" : "\n") + validUtf8(entries[index].key) + " = " +
                 seedValueText(entries[index].value);
     }
     return text;
