@@ -12,7 +12,8 @@ class InstallEngine {
   public:
     virtual ~InstallEngine() = default;
 
-    // Installs from the user's choice; throws Error on any failure. Called off the UI thread.
+    // Installs from the user's choice; throws Error on any failure, a customer key that could
+    // not be stored included. Called off the UI thread.
     virtual void run(const Config& config) = 0;
     // Starts the agent's daemons; reports its own failures and never throws. Off the UI thread.
     virtual void bootstrap() = 0;

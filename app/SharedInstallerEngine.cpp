@@ -4,20 +4,27 @@
 
 namespace talvo {
 
+SharedInstallerEngine::SharedInstallerEngine() : SharedInstallerEngine(Installer::shared()) {}
+
+SharedInstallerEngine::SharedInstallerEngine(Installer& installer) : installer_(installer) {}
+
 void SharedInstallerEngine::run(const Config& config) {
-    Installer::shared().run(config);
+    const InstallResult result = installer_.run(config);
+    if (result.keyNotStored) {
+        throw *result.keyNotStored;
+    }
 }
 
 void SharedInstallerEngine::bootstrap() {
-    Installer::shared().bootstrap();
+    installer_.bootstrap();
 }
 
 void SharedInstallerEngine::runStatusApp() {
-    Installer::shared().runStatusApp();
+    installer_.runStatusApp();
 }
 
 bool SharedInstallerEngine::isInitialized() const {
-    return Installer::shared().isInitialized();
+    return installer_.isInitialized();
 }
 
 void SharedInstallerEngine::openURL(const std::string& url) {

@@ -5,10 +5,17 @@
 
 namespace talvo {
 
-// The product's engine: the process-wide Installer, and the desktop for URLs it has no
-// operation for.
+class Installer;
+
+// The product's engine: an Installer (the process-wide one unless a test hands another), and the
+// desktop for URLs it has no operation for.
 class SharedInstallerEngine final : public InstallEngine {
   public:
+    SharedInstallerEngine();
+    explicit SharedInstallerEngine(Installer& installer);
+
+    // A customer key that could not be stored fails the installation: its error is thrown once
+    // the engine has done everything else.
     void run(const Config& config) override;
     void bootstrap() override;
     void runStatusApp() override;
@@ -16,6 +23,7 @@ class SharedInstallerEngine final : public InstallEngine {
     void openURL(const std::string& url) override;
 
   private:
+    Installer& installer_;
     LinuxWorkspace workspace_;
 };
 

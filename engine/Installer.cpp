@@ -59,35 +59,35 @@ constexpr AgentApplication kAgentApplications[] = {
 
 Installer::Installer(InstallerEnvironment environment) : environment_(environment) {}
 
-bool Installer::runMDMCheck(const ProfileReader& readProfile) {
+std::optional<InstallResult> Installer::runMDMCheck(const ProfileReader& readProfile) {
     printLine(environment_.out, "Checking MDM...");
     const auto profile = readProfile();
     if (!profile) {
         printLine(environment_.out, "No MDM found...");
-        return false;
+        return std::nullopt;
     }
     if (isInitialized() && !asksForCleanInstall(*profile)) {
-        return true;
+        return InstallResult{};
     }
     printLine(environment_.out, "Installing MDM...");
-    profile->validate();
-    setup(setupWords(*profile));
-    if (profile->encryptionKey) {
-        createCustomerKey(*profile->encryptionKey);
-    }
-    return true;
+    return install(*profile);
 }
 
-void Installer::run(const Config& arguments) {
+InstallResult Installer::run(const Config& arguments) {
     if (isInitialized() && !asksForCleanInstall(arguments)) {
-        return;
+        return {};
     }
     printLine(environment_.out, "Installing User...");
-    arguments.validate();
-    setup(setupWords(arguments));
-    if (arguments.encryptionKey) {
-        createCustomerKey(*arguments.encryptionKey);
+    return install(arguments);
+}
+
+InstallResult Installer::install(const Config& config) {
+    config.validate();
+    setup(setupWords(config));
+    if (!config.encryptionKey) {
+        return {};
     }
+    return {createCustomerKey(*config.encryptionKey)};
 }
 
 // The superuser runs the agent through "sudo"; the privileged path runs it directly, having the
@@ -157,7 +157,7 @@ bool Installer::isDaemonRunning() const {
     return listing && agentProcessSearch::mentionsAgent(*listing);
 }
 
-void Installer::createCustomerKey(const std::string& password) {
+std::optional<Error> Installer::createCustomerKey(const std::string& password) {
     // Looking is allowed to anyone, so the find never asks for administrator rights.
     bool itemExists = false;
     try {
@@ -172,8 +172,8 @@ void Installer::createCustomerKey(const std::string& password) {
         runAdministrativeCommand(environment_.runner, environment_.user, environment_.out,
                                  keychain::deleteCommand());
     }
-    runAdministrativeCommand(environment_.runner, environment_.user, environment_.out,
-                             keychain::addCommand(password));
+    return runAdministrativeCommand(environment_.runner, environment_.user, environment_.out,
+                                    keychain::addCommand(password), CommandSecrecy::carriesSecret);
 }
 
 void Installer::debug(const std::string& text) const {

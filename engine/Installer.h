@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Config.h"
+#include "exec/Error.h"
 
 #include <functional>
 #include <iosfwd>
@@ -29,6 +30,13 @@ struct InstallerEnvironment {
     std::ostream& out;
 };
 
+// How an installation that went through ended, beyond the lines it printed.
+struct InstallResult {
+    // The add command's failure when the customer key could not be stored (its line is printed
+    // already): the installation went on, but it must not read as a success.
+    std::optional<Error> keyNotStored;
+};
+
 // Reads the managed profile; nothing when there is none.
 using ProfileReader = std::function<std::optional<Config>()>;
 
@@ -48,10 +56,11 @@ class Installer {
     static constexpr const char* databasePath =
         "/Library/Application Support/Talvo Backup Agent/config.sqlite";
 
-    // Installs silently from the managed profile. True when a profile was found and handled.
-    bool runMDMCheck(const ProfileReader& readProfile);
+    // Installs silently from the managed profile. Nothing when there is no profile; a result
+    // when one was found and handled.
+    std::optional<InstallResult> runMDMCheck(const ProfileReader& readProfile);
     // Installs from a user-driven Config; returns without doing anything when already configured.
-    void run(const Config& arguments);
+    InstallResult run(const Config& arguments);
 
     bool isInitialized() const;
     std::string statusAppURL() const;
@@ -61,7 +70,9 @@ class Installer {
     void runStatusApp();
     void bootstrap();
     void bootout();
-    void createCustomerKey(const std::string& password);
+    // Gives the add command's failure, or nothing when the key was stored. A failed lookup or
+    // delete is only printed: the add still decides whether the key is there.
+    std::optional<Error> createCustomerKey(const std::string& password);
 
     bool isDebug = false;
     void debug(const std::string& text) const;
@@ -70,6 +81,9 @@ class Installer {
     CommandRunner& runner() const { return environment_.runner; }
 
   private:
+    // Validates, runs the agent's setup and stores the key: what both entries do once they have
+    // decided to install.
+    InstallResult install(const Config& config);
     void setup(const std::vector<std::string>& arguments);
     bool isDaemonRunning() const;
 

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Starting a program, collecting what it prints and waiting for it, apart from how the operating
@@ -27,10 +28,13 @@ std::optional<CollectedOutput> runCollectingOutput(const std::string& program,
                                                    const std::vector<std::string>& arguments,
                                                    ErrorStream errorStream);
 
-// The same with stdout read line by line and thrown away and stderr inherited. Gives the exit
-// status, or nothing when the program could not be started.
+// Starts program with input as its whole stdin (end of file follows at once), reads its stdout
+// line by line and throws it away, leaves stderr inherited. The input is handed over in full
+// before the output is read: the program must take all of it before it writes much. Gives the
+// exit status, or nothing when the program could not be started.
 std::optional<int> runDiscardingOutput(const std::string& program,
-                                       const std::vector<std::string>& arguments);
+                                       const std::vector<std::string>& arguments,
+                                       std::string_view input);
 
 // Whether path names a regular file that this process may execute.
 bool isExecutableFile(const std::string& path);

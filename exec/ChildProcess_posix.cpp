@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -62,6 +63,38 @@ std::optional<Pipe> openPipe() {
     ::fcntl(ends[0], F_SETPIPE_SZ, kPipeSize);
 #endif
     return Pipe{FileDescriptor(ends[0]), FileDescriptor(ends[1])};
+}
+
+// A connected pair of sockets for a child's stdin: the child reads its end, we send on ours. A
+// socket rather than a pipe, so that a child that ends without reading makes the send fail with
+// EPIPE instead of ending us with SIGPIPE. Both ends close on exec, as the pipe's do.
+struct InputChannel {
+    FileDescriptor ours;
+    FileDescriptor childs;
+};
+
+std::optional<InputChannel> openInputChannel() {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+        return std::nullopt;
+    }
+    return InputChannel{FileDescriptor(ends[0]), FileDescriptor(ends[1])};
+}
+
+// Sends all of input and closes our end, so that the child reads end of file behind it. A child
+// that stops reading ends the sending early; how it then ends is its exit status's to tell.
+void sendAllAndClose(FileDescriptor& ours, std::string_view input) {
+    while (!input.empty()) {
+        const ssize_t sent = ::send(ours.get(), input.data(), input.size(), MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) {
+            continue;
+        }
+        if (sent <= 0) {
+            break;
+        }
+        input.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    ours.reset();
 }
 
 // The argument vector that posix_spawn takes: a zero-filled array of one more entry than there
@@ -120,16 +153,21 @@ class SpawnFileActions {
     posix_spawn_file_actions_t actions_{};
 };
 
-// Starts program with the write end of the pipe as its stdout (and stderr when asked), and
-// closes our copy of that end so that end of file arrives once the child side lets go.
+// The child keeps the caller's stdin.
+constexpr int kInheritedInput = -1;
+
+// Starts program with the write end of the pipe as its stdout (and stderr when asked) and, unless
+// inherited, inputDescriptor as its stdin, and closes our copy of the pipe's write end so that
+// end of file arrives once the child side lets go.
 std::optional<pid_t> spawnWritingInto(const std::string& program,
                                       const std::vector<std::string>& arguments, Pipe& pipe,
-                                      ErrorStream errorStream) {
+                                      ErrorStream errorStream, int inputDescriptor) {
     const HeapArgumentVector argumentVector(arguments);
     SpawnFileActions actions;
     if (!argumentVector.isComplete() || !actions.redirect(pipe.writeEnd.get(), STDOUT_FILENO) ||
         (errorStream == ErrorStream::Captured &&
-         !actions.redirect(pipe.writeEnd.get(), STDERR_FILENO))) {
+         !actions.redirect(pipe.writeEnd.get(), STDERR_FILENO)) ||
+        (inputDescriptor != kInheritedInput && !actions.redirect(inputDescriptor, STDIN_FILENO))) {
         return std::nullopt;
     }
     pid_t child = 0;
@@ -238,7 +276,8 @@ std::optional<CollectedOutput> runCollectingOutput(const std::string& program,
     if (!pipe) {
         return std::nullopt;
     }
-    const std::optional<pid_t> pid = spawnWritingInto(program, arguments, *pipe, errorStream);
+    const std::optional<pid_t> pid =
+        spawnWritingInto(program, arguments, *pipe, errorStream, kInheritedInput);
     if (!pid) {
         return std::nullopt;
     }
@@ -254,17 +293,21 @@ std::optional<CollectedOutput> runCollectingOutput(const std::string& program,
 }
 
 std::optional<int> runDiscardingOutput(const std::string& program,
-                                       const std::vector<std::string>& arguments) {
+                                       const std::vector<std::string>& arguments,
+                                       std::string_view input) {
     std::optional<Pipe> pipe = openPipe();
-    if (!pipe) {
+    std::optional<InputChannel> channel = openInputChannel();
+    if (!pipe || !channel) {
         return std::nullopt;
     }
     const std::optional<pid_t> pid =
-        spawnWritingInto(program, arguments, *pipe, ErrorStream::Inherited);
+        spawnWritingInto(program, arguments, *pipe, ErrorStream::Inherited, channel->childs.get());
+    channel->childs.reset();
     if (!pid) {
         return std::nullopt;
     }
     StartedChild child(*pid);
+    sendAllAndClose(channel->ours, input);
     discardLines(pipe->readEnd.release());
     return child.waitForExit();
 }

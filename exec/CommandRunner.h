@@ -17,8 +17,9 @@ class CommandRunner {
     // ProcessErrorDomain Error whose code is the exit status when that is not 0.
     virtual std::string syncThrows(const std::string& command) = 0;
 
-    // Runs the command with administrator rights after the system's authentication dialog.
-    // Never throws.
+    // Runs the command with administrator rights after the system's authentication dialog. The
+    // command line reaches the shell on its stdin, never on a command line that the system logs;
+    // the command itself reads end of file there. Never throws.
     virtual PrivilegedOutcome sudo(const std::string& command) = 0;
 };
 

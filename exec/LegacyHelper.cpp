@@ -60,7 +60,8 @@ PrivilegedOutcome outcomeOf(std::optional<int> toolStatus) {
 } // namespace
 
 PrivilegedOutcome LegacyHelper::execute(const std::string& path,
-                                        const std::vector<std::string>& arguments) {
+                                        const std::vector<std::string>& arguments,
+                                        std::string_view input) {
     // Starts empty; once created it is never given up, and while it is missing every call tries
     // again, since the tool may have been installed in the meantime.
     static std::optional<Authorization> authorization;
@@ -77,7 +78,7 @@ PrivilegedOutcome LegacyHelper::execute(const std::string& path,
 
     logToSystem("AuthorizationExecuteWithPrivileges");
     const PrivilegedOutcome outcome =
-        outcomeOf(runDiscardingOutput(authorization->toolPath(), toolArguments));
+        outcomeOf(runDiscardingOutput(authorization->toolPath(), toolArguments, input));
     logToSystem(outcome.kind == PrivilegedOutcome::Kind::Ran
                     ? "AuthorizationExecuteWithPrivileges: Done"
                     : "AuthorizationExecuteWithPrivileges: Failed to execute with privileges");

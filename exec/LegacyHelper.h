@@ -3,6 +3,7 @@
 #include "exec/PrivilegedOutcome.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace talvo {
@@ -11,8 +12,12 @@ namespace talvo {
 // what happened. Never throws.
 class LegacyHelper {
   public:
+    // The tool reads input on its stdin, then end of file; its stdout is read to its end and
+    // thrown away. The elevation tool's own log names path and arguments, so anything secret
+    // belongs in input.
     static PrivilegedOutcome execute(const std::string& path,
-                                     const std::vector<std::string>& arguments);
+                                     const std::vector<std::string>& arguments,
+                                     std::string_view input = {});
 };
 
 } // namespace talvo

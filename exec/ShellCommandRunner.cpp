@@ -17,6 +17,14 @@ const std::string kShell = "/bin/sh";
 // callers as a command that failed the same way.
 constexpr int kCannotStartStatus = 127;
 
+// The privileged shell's whole command line: it reads the command from its stdin to the end, then
+// runs it. The elevation tool logs its command line, and a command may carry a passphrase; read
+// in full first, so that a command reading stdin gets end of file rather than the rest of itself.
+const std::string kRunCommandFromInput =
+    "script=; nl='\n'; "
+    "while IFS= read -r line; do script=$script$line$nl; done; "
+    "eval \"$script$line\"";
+
 } // namespace
 
 ShellCommandRunner::ShellCommandRunner(TraceSink trace) : trace_(std::move(trace)) {}
@@ -42,7 +50,7 @@ PrivilegedOutcome ShellCommandRunner::sudo(const std::string& command) {
     if (trace_) {
         trace_("Execute: " + command);
     }
-    return LegacyHelper::execute(kShell, {"-c", command});
+    return LegacyHelper::execute(kShell, {"-c", kRunCommandFromInput}, command);
 }
 
 } // namespace talvo

@@ -15,8 +15,8 @@ struct KeyValueWord {
 // Splits a command-line word at "=" into a key and a value, both non-empty and untrimmed.
 // An "=" that would close an empty piece (at the start, or right behind another such "=") is
 // dropped; the first "=" behind a non-empty piece ends the key and everything after it, further
-// "=" included, is the value. Anything but exactly two pieces gives nothing. "=" counts only as a
-// character of its own: followed by a combining mark it is part of another character.
+// "=" included, is the value. Anything but exactly two pieces gives nothing. Every "=" code point
+// counts, a combining mark behind it included: the mark then starts the value.
 std::optional<KeyValueWord> splitKeyValueWord(std::string_view word);
 
 } // namespace talvo

@@ -5,6 +5,8 @@
 #include "platform/FileChecks.h"
 #include "setup/ArgumentParser.h"
 
+#include <optional>
+
 namespace talvo {
 
 namespace {
@@ -15,18 +17,21 @@ int exitStatusFor(std::int64_t code) {
     return code <= 255 ? static_cast<int>(code) : 1;
 }
 
-// Installs from the profile or the words; false when there was nothing to install and no
+// Installs from the profile or the words; nothing when there was nothing to install and no
 // configured agent whose daemons should be started.
-bool installed(Installer& installer, const FileChecks& files, const std::vector<std::string>& args,
-               const ProfileReader& readProfile) {
-    if (installer.runMDMCheck(readProfile)) {
-        return true;
+std::optional<InstallResult> installed(Installer& installer, const FileChecks& files,
+                                       const std::vector<std::string>& args,
+                                       const ProfileReader& readProfile) {
+    if (auto result = installer.runMDMCheck(readProfile)) {
+        return result;
     }
     if (args.size() < 2) {
-        return files.fileExists(Installer::databasePath);
+        if (!files.fileExists(Installer::databasePath)) {
+            return std::nullopt;
+        }
+        return InstallResult{};
     }
-    installer.run(ArgumentParser::parse(args));
-    return true;
+    return installer.run(ArgumentParser::parse(args));
 }
 
 } // namespace
@@ -36,8 +41,13 @@ int runSetup(Installer& installer, const FileChecks& files, const std::vector<st
     installer.killApp();
     int status = 0;
     try {
-        if (installed(installer, files, args, readProfile)) {
+        if (const auto result = installed(installer, files, args, readProfile)) {
             installer.bootstrap();
+            // A key that could not be stored has printed its line and stopped nothing, but the
+            // run must not read as a success.
+            if (result->keyNotStored) {
+                status = exitStatusFor(result->keyNotStored->code());
+            }
         }
     } catch (const Error& error) {
         printLine(out, error.text());

@@ -2,7 +2,16 @@
 // start: the key the engine receives, and the writes to the install state, in order and on the
 // UI thread.
 #include "AppTesting.h"
+#include "app/SharedInstallerEngine.h"
+#include "engine/Installer.h"
+#include "exec/CommandRunner.h"
+#include "exec/ProcessLauncher.h"
+#include "platform/FileChecks.h"
+#include "platform/RunningApplications.h"
+#include "platform/UserIdentity.h"
+#include "platform/Workspace.h"
 
+#include <sstream>
 #include <tuple>
 
 using namespace talvo;
@@ -12,6 +21,40 @@ namespace {
 
 const QString precomposedE = QStringLiteral("\u00e9");
 const QString decomposedE = QStringLiteral("e\u0301");
+
+// A normal user's computer under the real engine: every privileged command runs and succeeds but
+// the keychain's add, which ends with addStatus. What the engine does lands in the transcript.
+struct KeychainComputer final : CommandRunner,
+                                ProcessLauncher,
+                                FileChecks,
+                                Workspace,
+                                RunningApplications,
+                                UserIdentity {
+    int addStatus = 0;
+    std::ostringstream transcript;
+    Installer installer{InstallerEnvironment{*this, *this, *this, *this, *this, *this, transcript}};
+
+    std::string syncThrows(const std::string& command) override {
+        if (command.find("find-generic-password") != std::string::npos) {
+            throw commandError(44);
+        }
+        return {};
+    }
+    PrivilegedOutcome sudo(const std::string& command) override {
+        const bool add = command.find("add-generic-password") != std::string::npos;
+        transcript << (add ? "add\n" : "privileged\n");
+        return {PrivilegedOutcome::Kind::Ran, add ? addStatus : 0};
+    }
+    std::optional<std::string> standardOutputOf(const std::string&,
+                                                const std::vector<std::string>&) override {
+        return std::string();
+    }
+    bool fileExists(const std::string&) const override { return false; }
+    void openBundle(const std::string&) override {}
+    void openURL(const std::string&) override { transcript << "open\n"; }
+    bool isRunning(const std::string&) const override { return false; }
+    unsigned effectiveUserId() const override { return 501; }
+};
 
 } // namespace
 
@@ -58,6 +101,33 @@ class InstallFlowTest : public QObject {
         QTRY_COMPARE(app.engine.log(),
                      (QStringList{"status installing", run, "bootstrap", "runStatusApp",
                                   "status installed", "sheet true"}));
+    }
+
+    // The product's engine over a computer whose keychain refuses the key: the installation
+    // ends on the failure screen, without the daemons or the status application.
+    void aKeyThatCouldNotBeStoredEndsOnTheFailureScreen() {
+        for (const int addStatus : {0, 50}) {
+            KeychainComputer computer;
+            computer.addStatus = addStatus;
+            SharedInstallerEngine engine(computer.installer);
+            InstallState state;
+            {
+                Installation installation(state, engine);
+                QVERIFY(installation.start(
+                    Config{std::nullopt, std::nullopt, "long enough", std::nullopt, std::nullopt}));
+                QTRY_VERIFY(state.status() != InstallStatus::installing);
+            }
+            if (addStatus == 0) {
+                QCOMPARE(state.status(), InstallStatus::installed);
+                QCOMPARE(computer.transcript.str(),
+                         "Installing User...\nprivileged\nadd\nprivileged\nprivileged\nopen\n");
+            } else {
+                QCOMPARE(state.status(), InstallStatus::failed);
+                QCOMPARE(computer.transcript.str(),
+                         "Installing User...\nprivileged\nadd\n"
+                         "Error Domain=ProcessErrorDomain Code=50 \"(null)\"\n");
+            }
+        }
     }
 };
 

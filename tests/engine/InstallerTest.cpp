@@ -9,6 +9,7 @@
 #include "platform/Workspace.h"
 #include "setup/SetupFlow.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
@@ -116,9 +117,10 @@ std::string launchctl(const std::string& verb, const std::string& daemon = "") {
 }
 
 // The superuser runs the agent through "sudo" and everything else directly; a normal user runs
-// the agent as it is and everything else with a leading "sudo", both through the privileged path.
-// The key is looked for without rights either way. Failures after the agent setup are printed,
-// whether the command failed or the privileged attempt never ran, and the next step still runs.
+// the agent and the key's add as they are (sudo would log the passphrase) and everything else with
+// a leading "sudo", all through the privileged path. The key is looked for without rights either
+// way. Failures after the agent setup are printed, whether the command failed or the privileged
+// attempt never ran, and the next step still runs.
 TEST(Installer, CommandLinesOfBothPrivilegeBranches) {
     for (const bool superuser : {true, false}) {
         FakeComputer computer;
@@ -131,6 +133,7 @@ TEST(Installer, CommandLinesOfBothPrivilegeBranches) {
             {"T 1", "https://svc.example", "passphrase1", "\"/seed path\"", true});
         computer.installer.bootstrap();
         const std::string admin = superuser ? "sync> " : "sudo> sudo ";
+        const std::string secret = superuser ? "sync> " : "sudo> ";
         EXPECT_EQ(
             computer.lines(),
             (Lines{"Installing User...",
@@ -139,7 +142,7 @@ TEST(Installer, CommandLinesOfBothPrivilegeBranches) {
                        "-seed-path=\"/seed path\" -clean-up",
                    "sync> " + kFindKey,
                    admin + "security delete-generic-password " + kKeyItem + kKeychain,
-                   errorLine(126), admin + addKey("passphrase1"), admin + launchctl("bootstrap"),
+                   errorLine(126), secret + addKey("passphrase1"), admin + launchctl("bootstrap"),
                    admin + launchctl("bootstrap", ".updater"), errorLine(5)}))
             << "superuser " << superuser;
     }
@@ -150,6 +153,61 @@ TEST(Installer, KeyLookupThatSucceedsWithoutOutputOnlyAdds) {
     FakeComputer computer;
     computer.installer.createCustomerKey("k");
     EXPECT_EQ(computer.lines(), (Lines{"sync> " + kFindKey, "sync> " + addKey("k")}));
+}
+
+// Only the add decides whether the key is stored: its failure goes back to the caller, whichever
+// way it failed, after the same printed line; a failed lookup or delete is only printed.
+TEST(Installer, AKeyThatCouldNotBeStoredIsReportedToTheCaller) {
+    const Config withKey{"t", std::nullopt, "passphrase1", std::nullopt, std::nullopt};
+    const struct {
+        const char* name;
+        unsigned userId;
+        PrivilegedOutcome privilegedAdd;
+        int status;
+    } cases[] = {
+        {"superuser", 0, {}, 50},
+        {"ran and failed", 501, {Kind::Ran, 50}, 50},
+        {"dismissed", 501, {Kind::Dismissed, 0}, 126},
+        {"denied", 501, {Kind::Denied, 0}, 127},
+    };
+    for (const auto& example : cases) {
+        for (const bool fromProfile : {false, true}) {
+            FakeComputer computer;
+            computer.userId = example.userId;
+            computer.failures = {{"add-", 50}, {"find-", 49}};
+            computer.privileged = {{"add-", example.privilegedAdd}};
+            const auto result =
+                fromProfile ? computer.installer.runMDMCheck([&] { return std::optional(withKey); })
+                            : std::optional(computer.installer.run(withKey));
+            ASSERT_TRUE(result && result->keyNotStored) << example.name;
+            EXPECT_EQ(result->keyNotStored->code(), example.status) << example.name;
+            const Lines lines = computer.lines();
+            EXPECT_EQ(lines.back(), errorLine(example.status)) << example.name;
+            EXPECT_EQ(std::count(lines.begin(), lines.end(), errorLine(example.status)), 1)
+                << example.name;
+        }
+    }
+
+    // The key stored after a failed delete or a failed lookup, or no key at all: nothing to
+    // report.
+    for (const unsigned userId : {0u, 501u}) {
+        FakeComputer computer;
+        computer.userId = userId;
+        computer.output = "class: \"genp\"";
+        computer.failures = {{"delete-", 195}};
+        computer.privileged = {{"delete-", {Kind::Ran, 195}}};
+        EXPECT_FALSE(computer.installer.run(withKey).keyNotStored) << userId;
+        computer.failures = {{"find-", 49}};
+        EXPECT_FALSE(computer.installer.createCustomerKey("passphrase1")) << userId;
+        const Lines lines = computer.lines();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), errorLine(195)), 1) << userId;
+        computer.failures = {{"add-", 50}};
+        computer.privileged = {{"add-", {Kind::Ran, 50}}};
+        EXPECT_FALSE(computer.installer.run(Config{}).keyNotStored) << userId;
+        EXPECT_FALSE(
+            computer.installer.runMDMCheck([] { return std::optional(Config{}); })->keyNotStored)
+            << userId;
+    }
 }
 
 TEST(Installer, BootoutOnlyWhenTheProcessListShowsAnAgentProcess) {
@@ -200,6 +258,29 @@ TEST(SetupFlow, CodesBeyondAByteEndTheRunWithTheGeneralFailureStatus) {
     EXPECT_EQ(runSetup(computer.installer, computer, {"Setup", "REG_TOKEN=t"}, noProfile,
                        computer.transcript),
               1);
+}
+
+// A key that could not be stored stops nothing: the daemons start and the agent opens, and the
+// add's status, printed once, ends the run.
+TEST(SetupFlow, AKeyThatCouldNotBeStoredEndsTheRunWithTheAddsStatus) {
+    for (const int status : {50, 126, 300}) {
+        FakeComputer computer;
+        computer.userId = 501;
+        computer.privileged = {{"add-", {status == 126 ? Kind::Dismissed : Kind::Ran, status}}};
+        const auto noProfile = [] { return std::optional<Config>(); };
+        EXPECT_EQ(runSetup(computer.installer, computer, {"Setup", "ENCRYPTION_KEY=long enough"},
+                           noProfile, computer.transcript),
+                  status > 255 ? 1 : status);
+        const Lines lines = computer.lines();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), errorLine(status)), 1) << status;
+        EXPECT_EQ(lines.back(), "open> /Applications/Talvo Backup Agent.app") << status;
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& line) {
+                                    return line.find("launchctl bootstrap") != std::string::npos;
+                                }),
+                  2)
+            << status;
+    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -87,9 +88,10 @@ struct LoggedOutcome {
 // stderr, after checking that each has the log's prefix with this process's name and id. Other
 // lines (the program's own stderr) are kept whole, so that a comparison shows them.
 inline LoggedOutcome executeLogged(const std::string& path,
-                                   const std::vector<std::string>& arguments) {
+                                   const std::vector<std::string>& arguments,
+                                   std::string_view input = {}) {
     DescriptorCapture standardError(STDERR_FILENO);
-    LoggedOutcome logged{LegacyHelper::execute(path, arguments), {}};
+    LoggedOutcome logged{LegacyHelper::execute(path, arguments, input), {}};
     const std::regex logLine(
         R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} ([^ \[]+)\[(\d+):\d+\] (.*))");
     std::istringstream lines(standardError.finish());

@@ -32,6 +32,28 @@ TEST(LegacyHelper, ReadsAllOutputAndReturnsOnceTheToolClosesIt) {
     EXPECT_EQ(chatty.messages, (Messages{kStarting, kDone}));
 }
 
+TEST(LegacyHelper, TheToolReadsItsInputThenEndOfFile) {
+    // More than a socket buffer holds, so the input cannot all be handed over before the tool
+    // starts reading; the second read sees end of file at once.
+    const std::string input(3'000'000, 'x');
+    const auto counted = executeLogged("/bin/sh", {"-c", "wc -c >&2; cat >&2; exit 2"}, input);
+    EXPECT_EQ(counted.outcome.exitStatus, 2);
+    EXPECT_EQ(counted.messages, (Messages{kStarting, "3000000", kDone}));
+
+    // Nothing is handed over: end of file at once, rather than the caller's own stdin.
+    EXPECT_EQ(executeLogged("/bin/sh", {"-c", "wc -c >&2"}).messages,
+              (Messages{kStarting, "0", kDone}));
+}
+
+// A tool that ends without reading must neither stall the hand-over nor end us with SIGPIPE.
+TEST(LegacyHelper, AToolThatReadsNothingStillEndsTheCall) {
+    const std::string input(3'000'000, 'x');
+    const auto ignored = executeLogged("/bin/sh", {"-c", "exit 4"}, input);
+    EXPECT_EQ(ignored.outcome.kind, Kind::Ran);
+    EXPECT_EQ(ignored.outcome.exitStatus, 4);
+    EXPECT_EQ(ignored.messages, (Messages{kStarting, kDone}));
+}
+
 TEST(LegacyHelper, DismissedAndDeniedRunNothingAndSaySo) {
     for (const auto& [dialog, kind] :
          {std::pair{"dismiss", Kind::Dismissed}, std::pair{"deny", Kind::Denied}}) {

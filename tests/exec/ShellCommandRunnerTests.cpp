@@ -3,6 +3,7 @@
 #include "exec/ProcessLauncher.h"
 #include "exec/ShellCommandRunner.h"
 #include "exec/Task.h"
+#include "tests/support/TestFiles.h"
 
 #include <chrono>
 #include <csignal>
@@ -76,6 +77,30 @@ TEST(ShellCommandRunner, TracesCommandsAndResultsButNotWhatSudoRan) {
     EXPECT_EQ(lines, (std::vector<std::string>{"Execute: echo ' hi '", "Result hi",
                                                "Execute: echo oops; exit 2", "Result oops",
                                                "Execute: echo discarded; exit 5"}));
+}
+
+// The elevation tool logs its command line; a privileged command may carry a passphrase. The
+// command reaches the shell whole and byte-exact on stdin, and reads end of file there itself.
+TEST(ShellCommandRunner, SudoKeepsTheCommandOffTheElevationToolsCommandLine) {
+    const testing::TemporaryFolder folder;
+    const auto log = folder.path() / "elevation.log";
+    const auto written = folder.path() / "written";
+    const ScopedEnvironmentVariable logTo("TALVO_FAKE_PKEXEC_LOG", log.string());
+    // A backslash before a line end and at the very end, as a line-wise reader could mangle them.
+    const std::string secret = "pass \"phrase\" $HOME `x` \\\n\tsecond line \xF0\x9F\x94\x91\\";
+    const std::string command = "printf '%s' '" + secret + "' > '" + written.string() +
+                                "'\nread -r rest; echo \"[$rest]\" >> '" + written.string() +
+                                "'; exit 6\n\n";
+    testing::DescriptorCapture standardError(STDERR_FILENO);
+    const PrivilegedOutcome outcome = Task::sudo(command);
+    standardError.finish();
+    EXPECT_EQ(outcome.kind, PrivilegedOutcome::Kind::Ran);
+    EXPECT_EQ(outcome.exitStatus, 6);
+    EXPECT_EQ(testing::readFile(written), secret + "[]\n");
+    const auto logged = testing::readFile(log).value_or("");
+    EXPECT_TRUE(logged.starts_with("COMMAND=/bin/sh -c ")) << logged;
+    EXPECT_EQ(logged.find("pass"), std::string::npos) << logged;
+    EXPECT_EQ(logged.find("printf"), std::string::npos) << logged;
 }
 
 TEST(PosixProcessLauncher, ReturnsTheRawStandardOutputOfTheProgramItself) {

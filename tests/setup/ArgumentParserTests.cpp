@@ -1,3 +1,4 @@
+#include "exec/Error.h"
 #include "setup/ArgumentParser.h"
 #include "setup/KeyValueWord.h"
 
@@ -26,10 +27,12 @@ TEST(KeyValueWord, SplitsAtTheFirstEqualsSignBehindANonEmptyPiece) {
         {"", std::nullopt},
         {"===", std::nullopt},
         {"==value", std::nullopt},
-        // "=" carrying a combining accent is another character, not a separator.
-        {"KEY=\u0301value", std::nullopt},
-        {"KEY=\u0301=value", KeyValueWord{"KEY=\u0301", "value"}},
+        // A combining mark behind "=" does not hide it: the mark starts the value.
+        {"KEY=\u0301value", KeyValueWord{"KEY", "\u0301value"}},
+        {"KEY=\u0301=value", KeyValueWord{"KEY", "\u0301=value"}},
         {"KEY==\u0301", KeyValueWord{"KEY", "=\u0301"}},
+        {"=\u0301KEY=value", KeyValueWord{"\u0301KEY", "value"}},
+        {"KEY\u0301=value", KeyValueWord{"KEY\u0301", "value"}},
         // Bytes that are not UTF-8 are characters of their own.
         {"K\xff=\xfe", KeyValueWord{"K\xff", "\xfe"}},
         {"\xe2\x80=\x80", KeyValueWord{"\xe2\x80", "\x80"}},
@@ -94,6 +97,14 @@ TEST(ArgumentParser, CleanInstallTakesTruthWordsAndIgnoresOthers) {
     for (const auto& example : cases) {
         EXPECT_EQ(parseWords(example.words).cleanUp, example.expected) << example.words.back();
     }
+}
+
+// The key must not be dropped silently: a short one has to reach validation and fail there.
+TEST(ArgumentParser, AValueThatStartsWithACombiningMarkIsKeptAndValidated) {
+    const auto config = parseWords({"ENCRYPTION_KEY=\u0301abc", "REG_TOKEN=\u20dd"});
+    EXPECT_EQ(config.encryptionKey, "\u0301abc");
+    EXPECT_EQ(config.registrationToken, "\u20dd");
+    EXPECT_THROW(config.validate(), Error);
 }
 
 TEST(ArgumentParser, KeysMatchAfterFullUnicodeUpperCasingAndComposition) {
