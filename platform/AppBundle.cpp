@@ -37,6 +37,16 @@ bool isBundlePath(std::string_view path) {
     return path.ends_with(kBundleExtension) && hasBundleName(path);
 }
 
+std::optional<std::string> mainExecutable(const std::string& bundlePath) {
+    const auto name = infoString(bundlePath, "CFBundleExecutable");
+    // A file name inside Contents/MacOS, never a path into another folder.
+    if (!name || name->empty() || *name == "." || *name == ".." ||
+        name->find('/') != std::string::npos) {
+        return std::nullopt;
+    }
+    return bundlePath + "/Contents/MacOS/" + *name;
+}
+
 std::optional<std::string> infoString(const std::string& bundlePath, std::string_view key) {
     const auto info = readPropertyList(bundlePath + "/Contents/Info.plist");
     if (!info) {

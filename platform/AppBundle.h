@@ -12,6 +12,10 @@ namespace talvo::bundle {
 // when it lies in none. A bundle may sit inside another's MacOS folder.
 std::optional<std::string> bundleOfExecutable(std::string_view executablePath);
 
+// The path of the bundle's main executable: Contents/MacOS/ followed by the CFBundleExecutable of
+// its Info.plist. Nothing when that is missing, not text, or not a plain file name.
+std::optional<std::string> mainExecutable(const std::string& bundlePath);
+
 // Whether a path names a bundle folder by its name ("*.app", trailing slashes allowed).
 bool isBundlePath(std::string_view path);
 

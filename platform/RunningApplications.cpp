@@ -42,8 +42,12 @@ std::optional<std::string> executableOf(const std::filesystem::path& processFold
 } // namespace
 
 bool ProcRunningApplications::isRunning(const std::string& bundleIdentifier) const {
-    // Many processes share a bundle; its Info.plist is read once per scan.
-    std::map<std::string, std::optional<std::string>> identifiers;
+    // What a bundle's Info.plist says, read once per scan: many processes share a bundle.
+    struct BundleFacts {
+        std::optional<std::string> identifier;
+        std::optional<std::string> mainExecutable;
+    };
+    std::map<std::string, BundleFacts> bundles;
     std::error_code error;
     for (std::filesystem::directory_iterator entry("/proc", error), end; !error && entry != end;
          entry.increment(error)) {
@@ -58,11 +62,14 @@ bool ProcRunningApplications::isRunning(const std::string& bundleIdentifier) con
         if (!bundlePath) {
             continue;
         }
-        auto [known, isNew] = identifiers.try_emplace(*bundlePath);
+        auto [known, isNew] = bundles.try_emplace(*bundlePath);
         if (isNew) {
-            known->second = bundle::infoString(*bundlePath, "CFBundleIdentifier");
+            known->second = {bundle::infoString(*bundlePath, "CFBundleIdentifier"),
+                             bundle::mainExecutable(*bundlePath)};
         }
-        if (known->second == bundleIdentifier) {
+        // Helpers and daemons that share the bundle's MacOS folder are not the application.
+        if (known->second.identifier == bundleIdentifier &&
+            known->second.mainExecutable == *executable) {
             return true;
         }
     }

@@ -5,7 +5,12 @@
 #include "platform/FileChecks.h"
 #include "setup/ArgumentParser.h"
 
+#include <exception>
+#include <new>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
 
 namespace talvo {
 
@@ -34,9 +39,24 @@ std::optional<InstallResult> installed(Installer& installer, const FileChecks& f
     return installer.run(ArgumentParser::parse(args));
 }
 
-} // namespace
+// Written out in full, so that printing it allocates nothing.
+constexpr std::string_view kOutOfMemoryLine =
+    "Error Domain=InternalError Code=71 \"Out of memory\"";
+constexpr std::string_view kUnknownFailureLine =
+    "Error Domain=InternalError Code=70 \"Unknown failure\"";
 
-int runSetup(Installer& installer, const FileChecks& files, const std::vector<std::string>& args,
+// One line, whatever the exception's text holds.
+std::string internalErrorLine(std::string_view what) {
+    std::string description(what);
+    for (char& character : description) {
+        if (character == '\n' || character == '\r') {
+            character = ' ';
+        }
+    }
+    return Error("InternalError", kExitInternalError, std::move(description)).text();
+}
+
+int runSteps(Installer& installer, const FileChecks& files, const std::vector<std::string>& args,
              const ProfileReader& readProfile, std::ostream& out) {
     installer.killApp();
     int status = 0;
@@ -58,6 +78,40 @@ int runSetup(Installer& installer, const FileChecks& files, const std::vector<st
     }
     installer.runApp();
     return status;
+}
+
+} // namespace
+
+int runSetup(Installer& installer, const FileChecks& files, const std::vector<std::string>& args,
+             const ProfileReader& readProfile, std::ostream& out) {
+    try {
+        return runSteps(installer, files, args, readProfile, out);
+    } catch (...) {
+        return reportUnexpectedFailure(out);
+    }
+}
+
+int reportUnexpectedFailure(std::ostream& out) noexcept {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        printLine(out, kOutOfMemoryLine);
+        return kExitOutOfMemory;
+    } catch (const Error& error) {
+        // Raised where every step that raises is caught: still the error's own line and code.
+        printLine(out, error.text());
+        return error.code() >= 1 ? exitStatusFor(error.code()) : kExitInternalError;
+    } catch (const std::exception& failure) {
+        try {
+            printLine(out, internalErrorLine(failure.what()));
+        } catch (...) {
+            printLine(out, kUnknownFailureLine);
+        }
+        return kExitInternalError;
+    } catch (...) {
+        printLine(out, kUnknownFailureLine);
+        return kExitInternalError;
+    }
 }
 
 } // namespace talvo
