@@ -63,7 +63,10 @@ void ContentView::showSheet(bool show) {
     if (show && !sheet_) {
         sheet_ = makeDeferred<FullDiskAccessView>(engine_, this);
         connect(sheet_.get(), &QDialog::finished, this, &ContentView::sheetFinished);
-        sheet_->open();
+        // Shown, not opened: open() makes it window-modal, and the window system then drops the
+        // main window's close requests, while closing the window must end the installer whatever
+        // the prompt shows. The success screen beneath has no control that modality would guard.
+        sheet_->show();
     } else if (!show && sheet_) {
         // Taken out first, so that the sheet's own finished signal finds nothing to do.
         const DeferredPtr<FullDiskAccessView> sheet = std::move(sheet_);

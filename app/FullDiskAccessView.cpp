@@ -27,9 +27,12 @@ void makeProminent(QPushButton& button) {
 FullDiskAccessView::FullDiskAccessView(InstallEngine& engine, QWidget* parent)
     : QDialog(parent, Qt::Sheet), engine_(engine),
       lockShield_(QStringLiteral(":/symbols/lock.shield.svg"), appearance::accentColor(),
-                  Qt::IgnoreAspectRatio) {
+                  Qt::IgnoreAspectRatio),
+      // On the accent fill, in the colour of the button's label.
+      openSettingsFocus_(openSettingsButton_,
+                         openSettingsButton_.palette().color(QPalette::HighlightedText)),
+      dismissFocus_(dismissButton_, appearance::accentColor()) {
     using appearance::TextStyle;
-    setWindowModality(Qt::WindowModal);
     const int shadow = static_cast<int>(RoundedBackground::shadowRadius);
     sheetLayout_.setContentsMargins(shadow, shadow, shadow, shadow);
     sheetLayout_.setSizeConstraint(QLayout::SetFixedSize);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/FocusRing.h"
 #include "app/InstallEngine.h"
 #include "app/RoundedBackground.h"
 #include "app/SymbolImage.h"
@@ -39,8 +40,10 @@ class FullDiskAccessView : public QDialog {
     QLabel instructions_;
     QHBoxLayout openSettingsRow_;
     QPushButton openSettingsButton_;
+    FocusRing openSettingsFocus_;
     QVBoxLayout dismissRow_;
     QPushButton dismissButton_;
+    FocusRing dismissFocus_;
 };
 
 } // namespace talvo

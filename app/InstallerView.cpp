@@ -4,6 +4,7 @@
 #include "app/PassphraseRule.h"
 
 #include <QKeyEvent>
+#include <limits>
 
 namespace talvo {
 
@@ -18,7 +19,8 @@ void makeParagraph(QLabel& label) {
 } // namespace
 
 InstallerView::InstallerView(Installation& installation, QWidget* parent)
-    : QWidget(parent), installation_(installation) {
+    : QWidget(parent), installation_(installation),
+      installFocus_(installButton_, appearance::accentColor()) {
     using appearance::TextStyle;
     setMinimumSize(500, 300);
     layout_.setSpacing(20);
@@ -55,6 +57,9 @@ InstallerView::InstallerView(Installation& installation, QWidget* parent)
     confirmPassphrase_.setPlaceholderText(tr("Confirm Passphrase"));
     for (QLineEdit* field : {&passphrase_, &confirmPassphrase_}) {
         field->setEchoMode(QLineEdit::Password);
+        // A pasted text is taken whole, never cut at the field's default limit: the rule below
+        // judges its length.
+        field->setMaxLength(std::numeric_limits<int>::max());
         field->setFont(appearance::font(TextStyle::body));
         passphraseLayout_.addWidget(field);
     }
@@ -67,6 +72,10 @@ InstallerView::InstallerView(Installation& installation, QWidget* parent)
 
     installButton_.setText(tr("Install"));
     installButton_.setDefault(true);
+    lengthNote_.setText(
+        tr("A passphrase can be at most %1 characters long.").arg(maxPassphraseLength));
+    lengthNote_.setFont(appearance::font(TextStyle::body));
+    buttonRow_.addWidget(&lengthNote_);
     buttonRow_.addStretch();
     buttonRow_.addWidget(&installButton_);
 
@@ -113,6 +122,9 @@ Config InstallerView::config() const {
 
 void InstallerView::showChoice() {
     passphraseGroup_.setVisible(isUsingCustomKey());
+    lengthNote_.setVisible(isUsingCustomKey() &&
+                           (isPassphraseTooLong(passphrase_.text().toStdString()) ||
+                            isPassphraseTooLong(confirmPassphrase_.text().toStdString())));
     installButton_.setEnabled(isChoiceAcceptable());
 }
 

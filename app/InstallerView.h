@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/FocusRing.h"
 #include "app/Installation.h"
 #include "engine/Config.h"
 
@@ -49,7 +50,10 @@ class InstallerView : public QWidget {
     QLineEdit passphrase_;
     QLineEdit confirmPassphrase_;
     QHBoxLayout buttonRow_;
+    // Says why Install stays disabled for a passphrase past the length cap.
+    QLabel lengthNote_;
     QPushButton installButton_;
+    FocusRing installFocus_;
 };
 
 } // namespace talvo

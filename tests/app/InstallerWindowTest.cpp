@@ -1,12 +1,14 @@
 // The installer's window as a user meets it: the passphrase choice, the screen for each status,
-// the Full Disk Access sheet over it, the refusal to close mid-installation, the launch (and its
+// the Full Disk Access sheet over it, closing the window, keyboard focus, the launch (and its
 // already-configured shortcut) and the saved frame.
 #include "AppTesting.h"
 #include "app/AppDelegate.h"
 
+#include <QClipboard>
 #include <QScreen>
 #include <QTimer>
 #include <cstdlib>
+#include <qpa/qwindowsysteminterface.h>
 
 using namespace talvo;
 using namespace talvo::testing;
@@ -16,6 +18,44 @@ namespace {
 const QString heading = QStringLiteral("Talvo Backup Agent Installer");
 const QString openSettings =
     "open x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles";
+const QString lengthNote = QStringLiteral("A passphrase can be at most 1024 characters long.");
+
+// A close request as the title bar's close button makes it: through the window system, which
+// drops it for a window that a modal window blocks. QWidget::close() would skip that check.
+bool requestClose(const QWidget& window) {
+    return QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::SynchronousDelivery>(
+        window.windowHandle());
+}
+
+// Replaces the field's text by pasting from the clipboard, as Ctrl+A, Ctrl+V would.
+void pasteInto(const QWidget& root, const QString& placeholder, const QString& text) {
+    QLineEdit& field = require<QLineEdit>(root, placeholder);
+    field.setFocus();
+    QTest::keyClick(&field, Qt::Key_A, Qt::ControlModifier);
+    QGuiApplication::clipboard()->setText(text);
+    QTest::keyClick(&field, Qt::Key_V, Qt::ControlModifier);
+}
+
+// Presses Tab until the control has the focus; false if it never comes.
+bool tabTo(QWidget& control) {
+    for (int presses = 0; presses < 10 && !control.hasFocus(); ++presses) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    return control.hasFocus();
+}
+
+// Each control, reached by Tab, looks different from when the next one has the focus.
+void expectFocusShown(const QList<QWidget*>& controls) {
+    for (qsizetype index = 0; index < controls.size(); ++index) {
+        QWidget& control = *controls[index];
+        const QString name =
+            control.property("text").toString() + control.property("placeholderText").toString();
+        QVERIFY2(tabTo(*controls[(index + 1) % controls.size()]), qPrintable(name));
+        const QImage unfocused = control.grab().toImage();
+        QVERIFY2(tabTo(control), qPrintable("Tab never reaches " + name));
+        QVERIFY2(control.grab().toImage() != unfocused, qPrintable("no sign of focus on " + name));
+    }
+}
 
 } // namespace
 
@@ -51,7 +91,6 @@ class InstallerWindowTest : public QObject {
                               "during the installation."}));
         QTRY_VERIFY(app.sheet());
         QDialog& sheet = *app.sheet();
-        QCOMPARE(sheet.windowModality(), Qt::WindowModal);
         QCOMPARE(visibleTexts(sheet),
                  (QStringList{"Full Disk Access Required",
                               "To ensure this app works properly, please grant Full Disk Access."
@@ -100,17 +139,78 @@ class InstallerWindowTest : public QObject {
         QCOMPARE(app.engine.log(), (QStringList{"status installing", "run", "status failed"}));
     }
 
-    void windowStaysOpenUntilTheInstallationEnds() {
+    void closeRequestWaitsForTheInstallationThenQuitsWhateverThePromptShows() {
         Launched app;
         app.engine.held = true;
         click(app.window, "Install");
         QTRY_COMPARE(app.engine.log(), (QStringList{"status installing", "run"}));
-        QVERIFY(!app.window.close());
+        QVERIFY(!requestClose(app.window));
         QVERIFY(app.window.isVisible());
 
         app.engine.release();
+        QTRY_VERIFY(app.sheet());
+        QTRY_VERIFY(!app.installation.isRunning());
+        // From inside the event loop, where the last window's closing quits the application.
+        QTimer::singleShot(0, [&app] { QVERIFY(requestClose(app.window)); });
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(!app.window.isVisible());
+    }
+
+    void pastedPassphrasesAreKeptWholeAndRefusedVisiblyPastTheCap() {
+        Launched app;
+        click(app.window, ownOption);
+        // Longer than a line edit takes by default.
+        const QString huge(40000, QChar('x'));
+        pasteInto(app.window, "Passphrase", huge);
+        pasteInto(app.window, "Confirm Passphrase", huge);
+        QCOMPARE(require<QLineEdit>(app.window, "Passphrase").text(), huge);
+        QCOMPARE(require<QLineEdit>(app.window, "Confirm Passphrase").text(), huge);
+        QVERIFY(!app.installEnabled());
+        QVERIFY(visible<QLabel>(app.window, lengthNote));
+        // The managed option does not use the fields, so it has nothing to say about them.
+        click(app.window, managedOption);
+        QVERIFY(!visible<QLabel>(app.window, lengthNote));
+        QVERIFY(app.installEnabled());
+        click(app.window, ownOption);
+
+        // Characters as a user counts them: neither UTF-16 units nor bytes.
+        QString atCap;
+        for (std::size_t count = 0; count < 1024; ++count) {
+            atCap += QStringLiteral("\U0001F511");
+        }
+        pasteInto(app.window, "Passphrase", atCap);
+        pasteInto(app.window, "Confirm Passphrase", atCap);
+        QVERIFY(app.installEnabled());
+        QVERIFY(!visible<QLabel>(app.window, lengthNote));
+        // One over in either field shows the note.
+        pasteInto(app.window, "Confirm Passphrase", atCap + "x");
+        QVERIFY(!app.installEnabled());
+        QVERIFY(visible<QLabel>(app.window, lengthNote));
+        pasteInto(app.window, "Confirm Passphrase", atCap);
+        click(app.window, "Install");
         QTRY_COMPARE(app.state.status(), InstallStatus::installed);
-        QVERIFY(app.window.close());
+        QCOMPARE(app.engine.log().at(1), "run with key " + atCap);
+    }
+
+    void everyControlShowsKeyboardFocus() {
+        Launched app;
+        QVERIFY(QTest::qWaitForWindowActive(&app.window));
+        // Tab reaches the checked option of the two, so each is checked in turn.
+        QAbstractButton& install = require<QAbstractButton>(app.window, "Install");
+        expectFocusShown({&require<QAbstractButton>(app.window, managedOption), &install});
+        QVERIFY(!QTest::currentTestFailed());
+        app.chooseOwn("same text", "same text");
+        expectFocusShown({&require<QAbstractButton>(app.window, ownOption),
+                          &require<QLineEdit>(app.window, "Passphrase"),
+                          &require<QLineEdit>(app.window, "Confirm Passphrase"), &install});
+        QVERIFY(!QTest::currentTestFailed());
+
+        click(app.window, "Install");
+        QTRY_VERIFY(app.sheet());
+        QVERIFY(QTest::qWaitForWindowActive(app.sheet()));
+        expectFocusShown({&require<QAbstractButton>(*app.sheet(), "Open System Settings"),
+                          &require<QAbstractButton>(*app.sheet(), "Dismiss")});
     }
 
     void launchShowsTheWindowUnlessConfiguredThenOpensStatusAppAndQuits() {
