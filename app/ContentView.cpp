@@ -1,29 +1,37 @@
 #include "app/ContentView.h"
 
-#include "app/Appearance.h"
-#include "app/ErrorView.h"
+#include "app/Drawing.h"
+#include "app/FullDiskAccessView.h"
 #include "app/InstallerView.h"
-#include "app/InstallingView.h"
-#include "app/SuccessView.h"
+#include "app/StatusViews.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <utility>
 
 namespace talvo {
 
-ContentView::ContentView(InstallState& state, Installation& installation, InstallEngine& engine,
-                         QWidget* parent)
-    : QWidget(parent), state_(state), installation_(installation), engine_(engine) {
-    layout_.setContentsMargins(10, 10, 10, 10);
-    layout_.setSpacing(10);
+ContentView::ContentView(InstallState& state, InstallWorkerThread& worker,
+                         InstallerBackend& backend, QWidget* parent)
+    : QWidget(parent), state_(state), worker_(worker), backend_(backend) {
+    auto* const layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->setSpacing(10);
 
-    heading_.setText(tr("Talvo Backup Agent Installer"));
-    heading_.setFont(appearance::font(appearance::TextStyle::largeTitle));
-    divider_.setFrameShape(QFrame::HLine);
-    divider_.setFrameShadow(QFrame::Sunken);
-    statusLayout_.setContentsMargins(0, 0, 0, 0);
-    statusArea_.setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    auto* const heading = new QLabel(tr("Talvo Backup Agent Installer"), this);
+    heading->setFont(appearance::font(appearance::TextStyle::largeTitle));
+    auto* const divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    auto* const statusArea = new QWidget(this);
+    statusLayout_ = new QVBoxLayout(statusArea);
+    statusLayout_->setContentsMargins(0, 0, 0, 0);
+    statusArea->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
-    layout_.addWidget(&heading_, 0, Qt::AlignHCenter);
-    layout_.addWidget(&divider_);
-    layout_.addWidget(&statusArea_, 1);
+    layout->addWidget(heading, 0, Qt::AlignHCenter);
+    layout->addWidget(divider);
+    layout->addWidget(statusArea, 1);
 
     connect(&state_, &InstallState::statusChanged, this, &ContentView::showScreen);
     connect(&state_, &InstallState::showFDAViewChanged, this, &ContentView::showSheet);
@@ -36,41 +44,46 @@ void ContentView::showScreen(InstallStatus status) {
     if (shownStatus_ == status) {
         return;
     }
+    QWidget* const statusArea = statusLayout_->parentWidget();
     if (screen_) {
         screen_->hide();
-        statusLayout_.removeWidget(screen_.get());
+        statusLayout_->removeWidget(screen_);
+        // Later, not now: a screen is replaced from inside its own signal handler (the Install
+        // click), where deleting it at once would pull it out from under the running handler.
+        screen_->deleteLater();
     }
     switch (status) {
     case InstallStatus::idle:
-        screen_ = makeDeferred<InstallerView>(installation_);
+        screen_ = new InstallerView(worker_, statusArea);
         break;
     case InstallStatus::installing:
-        screen_ = makeDeferred<InstallingView>();
+        screen_ = new InstallingView(statusArea);
         break;
     case InstallStatus::installed:
-        screen_ = makeDeferred<SuccessView>();
+        screen_ = new SuccessView(statusArea);
         break;
     case InstallStatus::failed:
-        screen_ = makeDeferred<ErrorView>();
+        screen_ = new ErrorView(statusArea);
         break;
     }
     shownStatus_ = status;
-    statusLayout_.addWidget(screen_.get());
+    statusLayout_->addWidget(screen_);
     screen_->show();
 }
 
 void ContentView::showSheet(bool show) {
     if (show && !sheet_) {
-        sheet_ = makeDeferred<FullDiskAccessView>(engine_, this);
-        connect(sheet_.get(), &QDialog::finished, this, &ContentView::sheetFinished);
+        sheet_ = new FullDiskAccessView(backend_, this);
+        connect(sheet_, &QDialog::finished, this, &ContentView::sheetFinished);
         // Shown, not opened: open() makes it window-modal, and the window system then drops the
         // main window's close requests, while closing the window must end the installer whatever
         // the prompt shows. The success screen beneath has no control that modality would guard.
         sheet_->show();
     } else if (!show && sheet_) {
         // Taken out first, so that the sheet's own finished signal finds nothing to do.
-        const DeferredPtr<FullDiskAccessView> sheet = std::move(sheet_);
+        FullDiskAccessView* const sheet = std::exchange(sheet_, nullptr);
         sheet->reject();
+        sheet->deleteLater();
     }
 }
 
@@ -78,9 +91,22 @@ void ContentView::sheetFinished() {
     if (!sheet_) {
         return;
     }
-    // However the sheet went away (Dismiss, Escape, its close button), the state follows.
-    sheet_.reset();
+    // However the sheet went away (Dismiss, Escape, its close button), the state follows. It is
+    // deleted later: this runs inside the sheet's own signal.
+    std::exchange(sheet_, nullptr)->deleteLater();
     state_.setShowFDAView(false);
+}
+
+ErrorView::ErrorView(QWidget* parent) : QWidget(parent) {
+    auto* const layout = new QVBoxLayout(this);
+    layout->setSpacing(10);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* const message =
+        new QLabel(tr("Installation Failed. Please contact your support for assistance."), this);
+    message->setFont(appearance::font(appearance::TextStyle::body));
+    message->setAlignment(Qt::AlignCenter);
+    message->setWordWrap(true);
+    layout->addWidget(message);
 }
 
 } // namespace talvo

@@ -1,18 +1,18 @@
 #pragma once
 
-#include "app/DeferredDelete.h"
-#include "app/FullDiskAccessView.h"
-#include "app/InstallEngine.h"
+// The window's root view, which picks the screen for each status, and the failure screen.
 #include "app/InstallState.h"
-#include "app/Installation.h"
 
-#include <QFrame>
-#include <QLabel>
-#include <QVBoxLayout>
 #include <QWidget>
 #include <optional>
 
+class QVBoxLayout;
+
 namespace talvo {
+
+class FullDiskAccessView;
+class InstallWorkerThread;
+class InstallerBackend;
 
 // The window's whole content: the heading, a divider and the screen for the current status,
 // with the Full Disk Access prompt as a sheet while the state asks for it.
@@ -20,8 +20,8 @@ class ContentView : public QWidget {
     Q_OBJECT
 
   public:
-    ContentView(InstallState& state, Installation& installation, InstallEngine& engine,
-                QWidget* parent = nullptr);
+    ContentView(InstallState& state, InstallWorkerThread& worker, InstallerBackend& backend,
+                QWidget* parent);
 
   private:
     void showScreen(InstallStatus status);
@@ -29,17 +29,23 @@ class ContentView : public QWidget {
     void sheetFinished();
 
     InstallState& state_;
-    Installation& installation_;
-    InstallEngine& engine_;
+    InstallWorkerThread& worker_;
+    InstallerBackend& backend_;
 
-    QVBoxLayout layout_{this};
-    QLabel heading_;
-    QFrame divider_;
-    QWidget statusArea_;
-    QVBoxLayout statusLayout_{&statusArea_};
-    DeferredPtr<QWidget> screen_;
+    QVBoxLayout* statusLayout_;
+    // Owned by the status area; replaced as a whole when the status changes.
+    QWidget* screen_ = nullptr;
     std::optional<InstallStatus> shownStatus_;
-    DeferredPtr<FullDiskAccessView> sheet_;
+    // Owned by this view while it is up.
+    FullDiskAccessView* sheet_ = nullptr;
+};
+
+// Shown when the installation failed. It says nothing of the cause and offers no retry.
+class ErrorView : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit ErrorView(QWidget* parent);
 };
 
 } // namespace talvo

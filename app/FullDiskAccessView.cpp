@@ -1,8 +1,13 @@
 #include "app/FullDiskAccessView.h"
 
-#include "app/Appearance.h"
+#include "app/Drawing.h"
+#include "app/InstallWorkerThread.h"
 
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 
 namespace talvo {
@@ -24,75 +29,85 @@ void makeProminent(QPushButton& button) {
 
 } // namespace
 
-FullDiskAccessView::FullDiskAccessView(InstallEngine& engine, QWidget* parent)
-    : QDialog(parent, Qt::Sheet), engine_(engine),
-      lockShield_(QStringLiteral(":/symbols/lock.shield.svg"), appearance::accentColor(),
-                  Qt::IgnoreAspectRatio),
-      // On the accent fill, in the colour of the button's label.
-      openSettingsFocus_(openSettingsButton_,
-                         openSettingsButton_.palette().color(QPalette::HighlightedText)),
-      dismissFocus_(dismissButton_, appearance::accentColor()) {
+FullDiskAccessView::FullDiskAccessView(InstallerBackend& backend, QWidget* parent)
+    : QDialog(parent, Qt::Sheet), backend_(backend) {
     using appearance::TextStyle;
+    // Room around the content for its shadow.
+    auto* const sheetLayout = new QVBoxLayout(this);
     const int shadow = static_cast<int>(RoundedBackground::shadowRadius);
-    sheetLayout_.setContentsMargins(shadow, shadow, shadow, shadow);
-    sheetLayout_.setSizeConstraint(QLayout::SetFixedSize);
-    sheetLayout_.addWidget(&content_);
+    sheetLayout->setContentsMargins(shadow, shadow, shadow, shadow);
+    sheetLayout->setSizeConstraint(QLayout::SetFixedSize);
+    auto* const content = new RoundedBackground(this);
+    sheetLayout->addWidget(content);
 
     // The stack centred top to bottom in the frame, full width across it.
-    layout_.setSpacing(0);
-    layout_.setContentsMargins(appearance::defaultPadding, appearance::defaultPadding,
-                               appearance::defaultPadding, appearance::defaultPadding);
-    layout_.addStretch();
-    layout_.addLayout(&stack_);
-    layout_.addStretch();
-    stack_.setSpacing(20);
+    auto* const layout = new QVBoxLayout(content);
+    layout->setSpacing(0);
+    appearance::setDefaultMargins(*layout);
+    auto* const stack = new QVBoxLayout();
+    layout->addStretch();
+    layout->addLayout(stack);
+    layout->addStretch();
+    stack->setSpacing(20);
 
-    lockShield_.setSymbolSize(QSize(60, 70), 0);
+    auto* const lockShield =
+        new SymbolImage(QStringLiteral(":/symbols/lock.shield.svg"), appearance::accentColor(),
+                        Qt::IgnoreAspectRatio, content);
+    lockShield->setSymbolSize(QSize(60, 70), 0);
 
-    title_.setText(tr("Full Disk Access Required"));
-    title_.setFont(appearance::font(TextStyle::title, QFont::Bold));
+    auto* const title = new QLabel(tr("Full Disk Access Required"), content);
+    title->setFont(appearance::font(TextStyle::title, QFont::Bold));
 
-    instructions_.setText(tr("To ensure this app works properly, please grant Full Disk Access."
-                             "\n\nOpen System Settings, go to:\n\n"
-                             "Privacy & Security \u2192 Full Disk Access\n\n"
-                             "Then restart the app."));
-    instructions_.setFont(appearance::font(TextStyle::body));
-    instructions_.setAlignment(Qt::AlignHCenter);
-    instructions_.setWordWrap(true);
-    instructions_.setContentsMargins(appearance::defaultPadding, appearance::defaultPadding,
+    auto* const instructions =
+        new QLabel(tr("To ensure this app works properly, please grant Full Disk Access."
+                      "\n\nOpen System Settings, go to:\n\n"
+                      "Privacy & Security \u2192 Full Disk Access\n\n"
+                      "Then restart the app."),
+                   content);
+    instructions->setFont(appearance::font(TextStyle::body));
+    instructions->setAlignment(Qt::AlignHCenter);
+    instructions->setWordWrap(true);
+    instructions->setContentsMargins(appearance::defaultPadding, appearance::defaultPadding,
                                      appearance::defaultPadding, appearance::defaultPadding);
 
-    openSettingsButton_.setText(tr("Open System Settings"));
-    makeProminent(openSettingsButton_);
-    openSettingsButton_.setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    auto* const openSettingsButton = new QPushButton(tr("Open System Settings"), content);
+    // On the accent fill, in the colour of the button's label.
+    new FocusRing(*openSettingsButton,
+                  openSettingsButton->palette().color(QPalette::HighlightedText));
+    makeProminent(*openSettingsButton);
+    openSettingsButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
-    dismissButton_.setText(tr("Dismiss"));
-    dismissButton_.setFont(appearance::font(TextStyle::body));
-    dismissButton_.setFlat(true);
+    auto* const dismissButton = new QPushButton(tr("Dismiss"), content);
+    dismissButton->setFont(appearance::font(TextStyle::body));
+    dismissButton->setFlat(true);
+    new FocusRing(*dismissButton, appearance::accentColor());
     // Neither is the prompt's default button: Return does not press one behind the user's back.
-    openSettingsButton_.setAutoDefault(false);
-    dismissButton_.setAutoDefault(false);
-    openSettingsRow_.setContentsMargins(appearance::defaultPadding, 0, appearance::defaultPadding,
-                                        0);
-    openSettingsRow_.addWidget(&openSettingsButton_);
-    dismissRow_.setContentsMargins(0, appearance::defaultPadding, 0, 0);
-    dismissRow_.addWidget(&dismissButton_, 0, Qt::AlignHCenter);
+    openSettingsButton->setAutoDefault(false);
+    dismissButton->setAutoDefault(false);
 
-    stack_.addWidget(&lockShield_, 0, Qt::AlignHCenter);
-    stack_.addWidget(&title_, 0, Qt::AlignHCenter);
-    stack_.addWidget(&instructions_);
-    stack_.addLayout(&openSettingsRow_);
-    stack_.addLayout(&dismissRow_);
+    auto* const openSettingsRow = new QHBoxLayout();
+    openSettingsRow->setContentsMargins(appearance::defaultPadding, 0, appearance::defaultPadding,
+                                        0);
+    openSettingsRow->addWidget(openSettingsButton);
+    auto* const dismissRow = new QVBoxLayout();
+    dismissRow->setContentsMargins(0, appearance::defaultPadding, 0, 0);
+    dismissRow->addWidget(dismissButton, 0, Qt::AlignHCenter);
+
+    stack->addWidget(lockShield, 0, Qt::AlignHCenter);
+    stack->addWidget(title, 0, Qt::AlignHCenter);
+    stack->addWidget(instructions);
+    stack->addLayout(openSettingsRow);
+    stack->addLayout(dismissRow);
 
     // Taller only when the desktop's fonts need more lines than the frame holds: the text is
     // never cut off.
-    content_.ensurePolished();
-    content_.setFixedSize(contentWidth,
-                          std::max(contentHeight, layout_.totalHeightForWidth(contentWidth)));
+    content->ensurePolished();
+    content->setFixedSize(contentWidth,
+                          std::max(contentHeight, layout->totalHeightForWidth(contentWidth)));
 
-    connect(&openSettingsButton_, &QPushButton::clicked, this,
+    connect(openSettingsButton, &QPushButton::clicked, this,
             &FullDiskAccessView::openFullDiskAccessSettings);
-    connect(&dismissButton_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(dismissButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void FullDiskAccessView::openFullDiskAccessSettings() {
@@ -101,7 +116,7 @@ void FullDiskAccessView::openFullDiskAccessSettings() {
         return;
     }
     // Handed to the desktop and not awaited; the prompt stays open.
-    engine_.openURL(url.toString().toStdString());
+    backend_.openURL(url.toString().toStdString());
 }
 
 } // namespace talvo

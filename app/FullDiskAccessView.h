@@ -1,17 +1,11 @@
 #pragma once
 
-#include "app/FocusRing.h"
-#include "app/InstallEngine.h"
-#include "app/RoundedBackground.h"
-#include "app/SymbolImage.h"
-
+// The prompt for Full Disk Access that follows a successful installation.
 #include <QDialog>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace talvo {
+
+class InstallerBackend;
 
 // The sheet that asks for Full Disk Access after a successful installation. It only explains
 // and links to the settings; it cannot tell whether access was granted.
@@ -24,26 +18,12 @@ class FullDiskAccessView : public QDialog {
     static constexpr const char* settingsURL =
         "x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles";
 
-    FullDiskAccessView(InstallEngine& engine, QWidget* parent);
+    FullDiskAccessView(InstallerBackend& backend, QWidget* parent);
 
   private:
     void openFullDiskAccessSettings();
 
-    InstallEngine& engine_;
-    // Room around the content for its shadow.
-    QVBoxLayout sheetLayout_{this};
-    RoundedBackground content_;
-    QVBoxLayout layout_{&content_};
-    QVBoxLayout stack_;
-    SymbolImage lockShield_;
-    QLabel title_;
-    QLabel instructions_;
-    QHBoxLayout openSettingsRow_;
-    QPushButton openSettingsButton_;
-    FocusRing openSettingsFocus_;
-    QVBoxLayout dismissRow_;
-    QPushButton dismissButton_;
-    FocusRing dismissFocus_;
+    InstallerBackend& backend_;
 };
 
 } // namespace talvo

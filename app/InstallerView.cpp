@@ -1,96 +1,135 @@
 #include "app/InstallerView.h"
 
-#include "app/Appearance.h"
-#include "app/PassphraseRule.h"
+#include "app/Drawing.h"
+#include "app/InstallWorkerThread.h"
+#include "platform/UnicodeText.h"
 
+#include <QButtonGroup>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
 #include <limits>
 
 namespace talvo {
+
+bool isPassphraseTooLong(std::string_view passphrase) {
+    // Each character takes at least one byte: most texts need no counting at all.
+    if (passphrase.size() <= maxPassphraseLength) {
+        return false;
+    }
+    const auto length = unicode::graphemeCount(passphrase);
+    return !length || *length > maxPassphraseLength;
+}
+
+bool isPassphraseChoiceAcceptable(bool isUsingCustomKey, std::string_view passphrase,
+                                  std::string_view confirmation) {
+    if (!isUsingCustomKey) {
+        return true;
+    }
+    if (passphrase.empty() || isPassphraseTooLong(passphrase)) {
+        return false;
+    }
+    const auto composed = unicode::nfc(passphrase);
+    const auto composedConfirmation = unicode::nfc(confirmation);
+    return composed && composedConfirmation && *composed == *composedConfirmation;
+}
 
 namespace {
 
 // Wrapped to the width, and given the height its lines need at that width (the window grows
 // rather than cut a line off).
-void makeParagraph(QLabel& label) {
-    label.setWordWrap(true);
+QLabel* paragraph(const QString& text, QFont::Weight weight, QWidget* parent) {
+    auto* const label = new QLabel(text, parent);
+    label->setFont(appearance::font(appearance::TextStyle::body, weight));
+    label->setWordWrap(true);
+    return label;
 }
 
 } // namespace
 
-InstallerView::InstallerView(Installation& installation, QWidget* parent)
-    : QWidget(parent), installation_(installation),
-      installFocus_(installButton_, appearance::accentColor()) {
+InstallerView::InstallerView(InstallWorkerThread& worker, QWidget* parent)
+    : QWidget(parent), worker_(worker) {
     using appearance::TextStyle;
     setMinimumSize(500, 300);
-    layout_.setSpacing(20);
-    layout_.setContentsMargins(appearance::defaultPadding, appearance::defaultPadding,
-                               appearance::defaultPadding, appearance::defaultPadding);
+    auto* const layout = new QVBoxLayout(this);
+    layout->setSpacing(20);
+    appearance::setDefaultMargins(*layout);
 
-    title_.setText(tr("Talvo Backup Agent Encryption Setup"));
-    title_.setFont(appearance::font(TextStyle::title2, QFont::DemiBold));
-
-    explanation_.setText(
+    auto* const title = new QLabel(tr("Talvo Backup Agent Encryption Setup"), this);
+    title->setFont(appearance::font(TextStyle::title2, QFont::DemiBold));
+    QLabel* const explanation = paragraph(
         tr("You may set your own encryption passphrase. All backup data is always encrypted "
            "during transfer and storage, but if you provide a passphrase, only you will have "
-           "access to it."));
-    explanation_.setFont(appearance::font(TextStyle::body));
-    makeParagraph(explanation_);
-
-    warning_.setText(
+           "access to it."),
+        QFont::Normal, this);
+    QLabel* const warning = paragraph(
         tr("Warning: If you choose to set your own passphrase, it cannot be changed or recovered "
            "once the backup begins. If the passphrase is lost, you will not be able to recover "
-           "your backup data."));
-    warning_.setFont(appearance::font(TextStyle::body, QFont::Bold));
-    makeParagraph(warning_);
+           "your backup data."),
+        QFont::Bold, this);
 
-    managedKeyOption_.setText(tr("I want to use a Talvo-managed encryption passphrase"));
-    customKeyOption_.setText(tr("I want to provide my own encryption passphrase"));
-    optionGroup_.addButton(&managedKeyOption_);
-    optionGroup_.addButton(&customKeyOption_);
-    managedKeyOption_.setChecked(true);
-    optionsLayout_.setContentsMargins(0, 0, 0, 0);
-    optionsLayout_.addWidget(&managedKeyOption_);
-    optionsLayout_.addWidget(&customKeyOption_);
+    auto* const options = new QWidget(this);
+    auto* const managedKeyOption =
+        new QRadioButton(tr("I want to use a Talvo-managed encryption passphrase"), options);
+    customKeyOption_ =
+        new QRadioButton(tr("I want to provide my own encryption passphrase"), options);
+    auto* const optionGroup = new QButtonGroup(this);
+    optionGroup->addButton(managedKeyOption);
+    optionGroup->addButton(customKeyOption_);
+    managedKeyOption->setChecked(true);
+    auto* const optionsLayout = new QVBoxLayout(options);
+    optionsLayout->setContentsMargins(0, 0, 0, 0);
+    optionsLayout->addWidget(managedKeyOption);
+    optionsLayout->addWidget(customKeyOption_);
 
-    passphrase_.setPlaceholderText(tr("Passphrase"));
-    confirmPassphrase_.setPlaceholderText(tr("Confirm Passphrase"));
-    for (QLineEdit* field : {&passphrase_, &confirmPassphrase_}) {
+    passphraseGroup_ = new QWidget(this);
+    auto* const passphraseLayout = new QVBoxLayout(passphraseGroup_);
+    passphrase_ = new QLineEdit(passphraseGroup_);
+    passphrase_->setPlaceholderText(tr("Passphrase"));
+    confirmPassphrase_ = new QLineEdit(passphraseGroup_);
+    confirmPassphrase_->setPlaceholderText(tr("Confirm Passphrase"));
+    for (QLineEdit* const field : {passphrase_, confirmPassphrase_}) {
         field->setEchoMode(QLineEdit::Password);
         // A pasted text is taken whole, never cut at the field's default limit: the rule below
         // judges its length.
         field->setMaxLength(std::numeric_limits<int>::max());
         field->setFont(appearance::font(TextStyle::body));
-        passphraseLayout_.addWidget(field);
+        passphraseLayout->addWidget(field);
     }
-    passphraseLayout_.setSpacing(10);
-    passphraseLayout_.setContentsMargins(0, 0, 0, 0);
+    passphraseLayout->setSpacing(10);
+    passphraseLayout->setContentsMargins(0, 0, 0, 0);
     // Hidden with the managed option, but keeping its room so that nothing below it moves.
-    QSizePolicy groupPolicy = passphraseGroup_.sizePolicy();
+    QSizePolicy groupPolicy = passphraseGroup_->sizePolicy();
     groupPolicy.setRetainSizeWhenHidden(true);
-    passphraseGroup_.setSizePolicy(groupPolicy);
+    passphraseGroup_->setSizePolicy(groupPolicy);
 
-    installButton_.setText(tr("Install"));
-    installButton_.setDefault(true);
-    lengthNote_.setText(
-        tr("A passphrase can be at most %1 characters long.").arg(maxPassphraseLength));
-    lengthNote_.setFont(appearance::font(TextStyle::body));
-    buttonRow_.addWidget(&lengthNote_);
-    buttonRow_.addStretch();
-    buttonRow_.addWidget(&installButton_);
+    lengthNote_ = new QLabel(
+        tr("A passphrase can be at most %1 characters long.").arg(maxPassphraseLength), this);
+    lengthNote_->setFont(appearance::font(TextStyle::body));
+    installButton_ = new QPushButton(tr("Install"), this);
+    installButton_->setDefault(true);
+    new FocusRing(*installButton_, appearance::accentColor());
+    auto* const buttonRow = new QHBoxLayout();
+    buttonRow->addWidget(lengthNote_);
+    buttonRow->addStretch();
+    buttonRow->addWidget(installButton_);
 
-    layout_.addWidget(&title_);
-    layout_.addWidget(&explanation_);
-    layout_.addWidget(&warning_);
-    layout_.addWidget(&options_);
-    layout_.addWidget(&passphraseGroup_);
-    layout_.addStretch();
-    layout_.addLayout(&buttonRow_);
+    layout->addWidget(title);
+    layout->addWidget(explanation);
+    layout->addWidget(warning);
+    layout->addWidget(options);
+    layout->addWidget(passphraseGroup_);
+    layout->addStretch();
+    layout->addLayout(buttonRow);
 
-    connect(&customKeyOption_, &QRadioButton::toggled, this, &InstallerView::showChoice);
-    connect(&passphrase_, &QLineEdit::textChanged, this, &InstallerView::showChoice);
-    connect(&confirmPassphrase_, &QLineEdit::textChanged, this, &InstallerView::showChoice);
-    connect(&installButton_, &QPushButton::clicked, this, &InstallerView::handleInstall);
+    connect(customKeyOption_, &QRadioButton::toggled, this, &InstallerView::showChoice);
+    connect(passphrase_, &QLineEdit::textChanged, this, &InstallerView::showChoice);
+    connect(confirmPassphrase_, &QLineEdit::textChanged, this, &InstallerView::showChoice);
+    connect(installButton_, &QPushButton::clicked, this, &InstallerView::handleInstall);
     showChoice();
 }
 
@@ -100,32 +139,32 @@ void InstallerView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     // A disabled button ignores the click, so Return does nothing then.
-    installButton_.click();
+    installButton_->click();
 }
 
 bool InstallerView::isUsingCustomKey() const {
-    return customKeyOption_.isChecked();
+    return customKeyOption_->isChecked();
 }
 
 bool InstallerView::isChoiceAcceptable() const {
-    return isPassphraseChoiceAcceptable(isUsingCustomKey(), passphrase_.text().toStdString(),
-                                        confirmPassphrase_.text().toStdString());
+    return isPassphraseChoiceAcceptable(isUsingCustomKey(), passphrase_->text().toStdString(),
+                                        confirmPassphrase_->text().toStdString());
 }
 
 Config InstallerView::config() const {
     Config config;
     if (isUsingCustomKey()) {
-        config.encryptionKey = passphrase_.text().toStdString();
+        config.encryptionKey = passphrase_->text().toStdString();
     }
     return config;
 }
 
 void InstallerView::showChoice() {
-    passphraseGroup_.setVisible(isUsingCustomKey());
-    lengthNote_.setVisible(isUsingCustomKey() &&
-                           (isPassphraseTooLong(passphrase_.text().toStdString()) ||
-                            isPassphraseTooLong(confirmPassphrase_.text().toStdString())));
-    installButton_.setEnabled(isChoiceAcceptable());
+    passphraseGroup_->setVisible(isUsingCustomKey());
+    lengthNote_->setVisible(isUsingCustomKey() &&
+                            (isPassphraseTooLong(passphrase_->text().toStdString()) ||
+                             isPassphraseTooLong(confirmPassphrase_->text().toStdString())));
+    installButton_->setEnabled(isChoiceAcceptable());
 }
 
 void InstallerView::handleInstall() {
@@ -133,7 +172,7 @@ void InstallerView::handleInstall() {
     if (!isChoiceAcceptable()) {
         return;
     }
-    installation_.start(config());
+    worker_.install(config());
 }
 
 } // namespace talvo

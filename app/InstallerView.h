@@ -1,19 +1,36 @@
 #pragma once
 
-#include "app/FocusRing.h"
-#include "app/Installation.h"
+// The passphrase screen: the choice between the managed passphrase and the user's own, the rule
+// the choice must meet, and the Install action.
 #include "engine/Config.h"
 
-#include <QButtonGroup>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QVBoxLayout>
 #include <QWidget>
+#include <cstddef>
+#include <string_view>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
 
 namespace talvo {
+
+class InstallWorkerThread;
+
+// The longest own passphrase accepted, in user-perceived characters (counted as the engine
+// counts its minimum). The passphrase travels on shell command lines, where a text of megabytes
+// would fail half-way through the installation; refusing it up front lets the user fix it.
+inline constexpr std::size_t maxPassphraseLength = 1024;
+
+// Whether the text is longer than maxPassphraseLength.
+bool isPassphraseTooLong(std::string_view passphrase);
+
+// Whether the passphrase choice may be installed. The managed passphrase always may. The user's
+// own may when both fields hold the same text under canonical equivalence (an accented letter
+// typed precomposed or decomposed counts the same), the first is not empty and not too long.
+// Whitespace is content; the minimum length is the engine's to enforce.
+bool isPassphraseChoiceAcceptable(bool isUsingCustomKey, std::string_view passphrase,
+                                  std::string_view confirmation);
 
 // The first screen: the choice between the service-managed passphrase and the user's own, and
 // the Install button that starts the installation.
@@ -21,7 +38,7 @@ class InstallerView : public QWidget {
     Q_OBJECT
 
   public:
-    explicit InstallerView(Installation& installation, QWidget* parent = nullptr);
+    InstallerView(InstallWorkerThread& worker, QWidget* parent);
 
   protected:
     // Return and Enter press the Install button, the window's default button.
@@ -34,26 +51,16 @@ class InstallerView : public QWidget {
     void showChoice();
     void handleInstall();
 
-    Installation& installation_;
+    InstallWorkerThread& worker_;
 
-    QVBoxLayout layout_{this};
-    QLabel title_;
-    QLabel explanation_;
-    QLabel warning_;
-    QWidget options_;
-    QVBoxLayout optionsLayout_{&options_};
-    QRadioButton managedKeyOption_;
-    QRadioButton customKeyOption_;
-    QButtonGroup optionGroup_;
-    QWidget passphraseGroup_;
-    QVBoxLayout passphraseLayout_{&passphraseGroup_};
-    QLineEdit passphrase_;
-    QLineEdit confirmPassphrase_;
-    QHBoxLayout buttonRow_;
+    // Owned by this view through its children.
+    QRadioButton* customKeyOption_;
+    QWidget* passphraseGroup_;
+    QLineEdit* passphrase_;
+    QLineEdit* confirmPassphrase_;
     // Says why Install stays disabled for a passphrase past the length cap.
-    QLabel lengthNote_;
-    QPushButton installButton_;
-    FocusRing installFocus_;
+    QLabel* lengthNote_;
+    QPushButton* installButton_;
 };
 
 } // namespace talvo

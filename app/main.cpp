@@ -1,10 +1,11 @@
-#include "app/AppDelegate.h"
-#include "app/SharedInstallerEngine.h"
+#include "app/AgentApp.h"
+#include "app/InstallWorkerThread.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    talvo::SharedInstallerEngine engine;
-    return talvo::runAgentInstaller(engine);
+    talvo::SystemInstallerBackend backend;
+    talvo::AgentApp app(backend);
+    return app.exec();
 }

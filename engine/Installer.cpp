@@ -1,42 +1,19 @@
 #include "engine/Installer.h"
 
-#include "engine/AdministrativeCommand.h"
-#include "engine/AgentProcessSearch.h"
-#include "engine/KeychainCommands.h"
-#include "engine/LaunchDaemons.h"
-#include "engine/PrintLine.h"
+#include "engine/SystemCommands.h"
 #include "exec/CommandRunner.h"
 #include "exec/Error.h"
-#include "exec/ProcessLauncher.h"
-#include "platform/FileChecks.h"
+#include "exec/ShellCommandRunner.h"
+#include "platform/ChildProcess.h"
+#include "platform/Desktop.h"
 #include "platform/FileURL.h"
-#include "platform/RunningApplications.h"
 #include "platform/UserIdentity.h"
-#include "platform/Workspace.h"
+
+#include <iostream>
 
 namespace talvo {
 
 namespace {
-
-// The agent's own setup command: "daemon" "--init" and then the Config's option words.
-std::vector<std::string> setupWords(const Config& config) {
-    std::vector<std::string> words{"daemon", "--init"};
-    const auto options = config.arguments();
-    words.insert(words.end(), options.begin(), options.end());
-    return words;
-}
-
-// Words are joined unquoted: a value that needs quoting (the seed path) brings its own.
-std::string joined(const std::vector<std::string>& words) {
-    std::string line;
-    for (const auto& word : words) {
-        if (!line.empty()) {
-            line += ' ';
-        }
-        line += word;
-    }
-    return line;
-}
 
 bool asksForCleanInstall(const Config& config) {
     return config.cleanUp.value_or(false);
@@ -55,7 +32,25 @@ constexpr AgentApplication kAgentApplications[] = {
      "Talvo Backup Agent Status is already running."},
 };
 
+// The real computer, created with the one shared Installer and living as long as the process.
+struct SystemEnvironment {
+    ShellCommandRunner runner{[](const std::string& line) { Installer::shared().debug(line); }};
+    SystemProcessLauncher processes;
+    LocalFileChecks files;
+    SystemWorkspace workspace;
+    SystemRunningApplications applications;
+    ProcessUserIdentity user;
+};
+
 } // namespace
+
+Installer& Installer::shared() {
+    static SystemEnvironment system;
+    static Installer installer(InstallerEnvironment{system.runner, system.processes, system.files,
+                                                    system.workspace, system.applications,
+                                                    system.user, std::cout});
+    return installer;
+}
 
 Installer::Installer(InstallerEnvironment environment) : environment_(environment) {}
 
@@ -83,7 +78,7 @@ InstallResult Installer::run(const Config& arguments) {
 
 InstallResult Installer::install(const Config& config) {
     config.validate();
-    setup(setupWords(config));
+    setup(config.arguments());
     if (!config.encryptionKey) {
         return {};
     }
@@ -93,7 +88,7 @@ InstallResult Installer::install(const Config& config) {
 // The superuser runs the agent through "sudo"; the privileged path runs it directly, having the
 // rights already. A failure on either path ends the installation with the status it gives.
 void Installer::setup(const std::vector<std::string>& arguments) {
-    const auto command = "\"" + std::string(agentAppPath) + "\" " + joined(arguments);
+    const auto command = agentSetupCommand(arguments);
     if (environment_.user.isSuperuser()) {
         environment_.runner.syncThrows("sudo " + command);
         return;
@@ -119,8 +114,7 @@ void Installer::killApp() {
         }
         printLine(environment_.out, application.runningMessage);
         try {
-            environment_.runner.syncThrows("/usr/bin/killall \"" +
-                                           std::string(application.processName) + "\"");
+            environment_.runner.syncThrows(killallCommand(application.processName));
         } catch (const Error& error) {
             printLine(environment_.out, error.text());
         }

@@ -1,12 +1,16 @@
 #pragma once
 
+// The installation engine both programs share: what it installs where, in which order, and the
+// one shared instance wired to the real computer.
+
 #include "engine/Config.h"
 #include "exec/Error.h"
 
 #include <functional>
-#include <iosfwd>
 #include <optional>
+#include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace talvo {
@@ -17,6 +21,12 @@ class FileChecks;
 class Workspace;
 class RunningApplications;
 class UserIdentity;
+
+// One whole line, flushed at once: the commands we start write to the same terminal, and their
+// output must not overtake ours.
+inline void printLine(std::ostream& out, std::string_view text) {
+    out << text << '\n' << std::flush;
+}
 
 // Everything through which the installer reaches the computer. Installer::shared() hands it the
 // real ones; tests hand it fakes.
@@ -77,13 +87,11 @@ class Installer {
     bool isDebug = false;
     void debug(const std::string& text) const;
 
-    // The runner the engine's commands go through (traced through debug()).
-    CommandRunner& runner() const { return environment_.runner; }
-
   private:
     // Validates, runs the agent's setup and stores the key: what both entries do once they have
     // decided to install.
     InstallResult install(const Config& config);
+    // Runs the agent's setup command with the Config's option words.
     void setup(const std::vector<std::string>& arguments);
     bool isDaemonRunning() const;
 

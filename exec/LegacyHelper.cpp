@@ -1,7 +1,7 @@
 #include "exec/LegacyHelper.h"
 
-#include "exec/ChildProcess.h"
-#include "exec/SystemLog.h"
+#include "platform/ChildProcess.h"
+#include "platform/SystemLog.h"
 
 #include <optional>
 
@@ -73,7 +73,7 @@ PrivilegedOutcome LegacyHelper::execute(const std::string& path,
         return {PrivilegedOutcome::Kind::Unavailable, 0};
     }
 
-    std::vector<std::string> toolArguments{authorization->toolPath(), path};
+    std::vector<std::string> toolArguments{path};
     toolArguments.insert(toolArguments.end(), arguments.begin(), arguments.end());
 
     logToSystem("AuthorizationExecuteWithPrivileges");

@@ -1,11 +1,20 @@
 #pragma once
 
 #include "exec/CommandRunner.h"
-#include "exec/TraceSink.h"
 
+#include <functional>
+#include <string>
+
+// The real command runner, with what it prints while tracing and how it shapes a command's
+// output.
 namespace talvo {
 
-// The real runner: posix_spawn of /bin/sh, privileged commands through LegacyHelper.
+// Where the command runner sends its "Execute: " and "Result " lines. The engine points this at
+// its debug(), which prints only when debugging is on; exec itself never decides to print.
+using TraceSink = std::function<void(const std::string& line)>;
+
+// The real runner: /bin/sh started through the platform, privileged commands through
+// LegacyHelper.
 class ShellCommandRunner final : public CommandRunner {
   public:
     explicit ShellCommandRunner(TraceSink trace = {});
@@ -16,5 +25,10 @@ class ShellCommandRunner final : public CommandRunner {
   private:
     TraceSink trace_;
 };
+
+// A command's output as the runner returns it: empty when the bytes are not valid UTF-8,
+// otherwise trimmed of leading and trailing Unicode whitespace and line ends. Works in place, so
+// that a large output is never copied.
+std::string outputText(std::string bytes);
 
 } // namespace talvo

@@ -1,7 +1,7 @@
 #include "exec/Task.h"
 
-#include "exec/LoginName.h"
 #include "exec/ShellCommandRunner.h"
+#include "platform/UserIdentity.h"
 
 #include <cstdlib>
 #include <string_view>

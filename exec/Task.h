@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exec/PrivilegedOutcome.h"
+#include "exec/LegacyHelper.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "platform/PropertyList.h"
 
+#include "platform/Files.h"
 #include "platform/PropertyListScan.h"
-#include "platform/RegularFile.h"
 
 #include <bit>
 #include <cmath>
@@ -218,6 +218,12 @@ const PropertyValue* find(const PropertyDictionary& dictionary, std::string_view
         }
     }
     return nullptr;
+}
+
+std::optional<std::string> textValue(const PropertyDictionary& dictionary, std::string_view key) {
+    const PropertyValue* const value = find(dictionary, key);
+    const auto* const text = value == nullptr ? nullptr : std::get_if<std::string>(&value->value);
+    return text == nullptr ? std::nullopt : std::optional<std::string>(*text);
 }
 
 PropertyListReading examinePropertyList(std::string_view bytes) {

@@ -43,6 +43,9 @@ struct PropertyEntry {
 // The value under key, or nullptr.
 const PropertyValue* find(const PropertyDictionary& dictionary, std::string_view key);
 
+// The text under key; nothing when the key is missing or its value is not text.
+std::optional<std::string> textValue(const PropertyDictionary& dictionary, std::string_view key);
+
 // The largest Info.plist read from a bundle. Real ones are a few KiB; the bound keeps a user's
 // own bundle from making a root process read or hold much.
 inline constexpr std::size_t kBundleInfoSizeLimit = std::size_t{1} << 20;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+
+// Who this process acts as: its effective user, by number and by login name.
 namespace talvo {
 
 class UserIdentity {
@@ -13,5 +16,8 @@ class ProcessUserIdentity final : public UserIdentity {
   public:
     unsigned effectiveUserId() const override;
 };
+
+// The login name of the effective user from the user database; empty when it has no entry.
+std::string effectiveUserLoginName();
 
 } // namespace talvo

@@ -1,9 +1,8 @@
 #include "setup/ManagedPreferences.h"
 
-#include "engine/PrintLine.h"
+#include "engine/Installer.h"
 #include "exec/Error.h"
-#include "platform/AtomicTextFile.h"
-#include "setup/ProfileSettings.h"
+#include "platform/Files.h"
 #include "setup/SeedConfiguration.h"
 
 namespace talvo {
@@ -17,7 +16,33 @@ std::string withoutTrailingSlashes(std::string path) {
     return path;
 }
 
+std::optional<std::string> text(const PropertyDictionary& settings, const char* key) {
+    const auto* value = find(settings, key);
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    const auto* found = std::get_if<std::string>(&value->value);
+    return found == nullptr ? std::nullopt : std::optional<std::string>(*found);
+}
+
 } // namespace
+
+const PropertyDictionary* ManagedPreferences::seedSection(const PropertyDictionary& settings) {
+    const auto* value = find(settings, kSeedConfig);
+    return value == nullptr ? nullptr : std::get_if<PropertyDictionary>(&value->value);
+}
+
+Config ManagedPreferences::configFrom(const PropertyDictionary& settings,
+                                      std::optional<std::string> seedFileWord) {
+    Config result;
+    result.registrationToken = text(settings, kRegistrationToken);
+    result.registrationService = text(settings, kRegistrationService);
+    result.encryptionKey = text(settings, kEncryptionKey);
+    auto seedPath = text(settings, kSeedPath);
+    result.seedPath = seedPath ? std::move(seedPath) : std::move(seedFileWord);
+    result.cleanUp = find(settings, kCleanUp) != nullptr;
+    return result;
+}
 
 ManagedPreferences::ManagedPreferences(const std::string& root, const std::string& userName,
                                        std::ostream& out)
@@ -48,12 +73,12 @@ std::optional<Config> ManagedPreferences::profile() const {
         return std::nullopt;
     }
     std::optional<std::string> seedFileWord;
-    if (const auto* seedEntries = ProfileSettings::seedSection(*preferences)) {
+    if (const auto* seedEntries = seedSection(*preferences)) {
         writeSeedFile(*seedEntries);
         // Quoted, so that the path stays one word on the agent's shell command line.
         seedFileWord = "\"" + seedFile_ + "\"";
     }
-    return ProfileSettings::config(*preferences, std::move(seedFileWord));
+    return configFrom(*preferences, std::move(seedFileWord));
 }
 
 void ManagedPreferences::writeSeedFile(const PropertyDictionary& entries) const {

@@ -1,5 +1,8 @@
 #pragma once
 
+// The managed-preferences profile an MDM server pushes: where it lies, what its keys mean, and
+// the seed file written from its seed section.
+
 #include "engine/Config.h"
 #include "platform/PropertyList.h"
 
@@ -12,7 +15,6 @@ namespace talvo {
 
 inline constexpr const char* kFileWriteErrorDomain = "FileWriteError";
 
-// The managed-preferences profile an MDM server pushes, and the seed file written from it.
 class ManagedPreferences {
   public:
     static constexpr const char* kPreferencesFolder = "/Library/Managed Preferences/";
@@ -21,6 +23,24 @@ class ManagedPreferences {
         "/Library/Application Support/Talvo Backup Agent/seed.conf";
     // Far above any real profile, far below what would strain a Mac's memory.
     static constexpr std::size_t kPreferencesSizeLimit = std::size_t{8} << 20;
+
+    static constexpr const char* kRegistrationToken = "reg-token";
+    static constexpr const char* kRegistrationService = "reg-service";
+    static constexpr const char* kEncryptionKey = "encryption-key";
+    static constexpr const char* kSeedPath = "seed-path";
+    static constexpr const char* kSeedConfig = "seed-config";
+    static constexpr const char* kCleanUp = "clean-up";
+
+    // The entries to write to the seed file; nullptr when "seed-config" is missing or holds
+    // anything but a dictionary.
+    static const PropertyDictionary* seedSection(const PropertyDictionary& settings);
+
+    // The Config the settings describe, apart from any file. Text keys holding anything but text
+    // count as missing and values are taken untrimmed; any value under "clean-up" means true.
+    // seedFileWord is the seed path used when there is no "seed-path" text: the quoted seed file
+    // path when a seed file was produced, else nothing.
+    static Config configFrom(const PropertyDictionary& settings,
+                             std::optional<std::string> seedFileWord);
 
     // root is put in front of every path ("" for the computer's own files); userName picks the
     // per-user preferences; errors are printed on out.

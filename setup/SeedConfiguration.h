@@ -1,5 +1,7 @@
 #pragma once
 
+// The seed file's text, rendered from the property-list values of a profile's seed section.
+
 #include "platform/PropertyList.h"
 
 #include <string>

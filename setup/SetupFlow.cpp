@@ -1,8 +1,7 @@
 #include "setup/SetupFlow.h"
 
-#include "engine/PrintLine.h"
 #include "exec/Error.h"
-#include "platform/FileChecks.h"
+#include "platform/Desktop.h"
 #include "setup/ArgumentParser.h"
 
 #include <exception>

@@ -1,5 +1,7 @@
 #pragma once
 
+// One unattended run of Setup, from its words to its exit status.
+
 #include "engine/Installer.h"
 
 #include <iosfwd>

@@ -1,5 +1,5 @@
 #include "engine/Installer.h"
-#include "platform/FileChecks.h"
+#include "platform/Desktop.h"
 #include "setup/ArgumentParser.h"
 #include "setup/SetupFlow.h"
 

@@ -7,8 +7,8 @@
 // blocks the worker in the same way (a child process waited for to its end).
 //
 //   bench_app_stalls [--seconds S]   (S: idle baseline length, default 3)
-#include "app/AppDelegate.h"
-#include "app/InstallEngine.h"
+#include "app/AgentApp.h"
+#include "app/InstallWorkerThread.h"
 #include "exec/ShellCommandRunner.h"
 
 #include <QAbstractButton>
@@ -45,7 +45,7 @@ std::string writeFakePkexec(const QTemporaryDir& folder) {
 }
 
 // An installation of about four seconds made of real commands.
-class CommandEngine final : public talvo::InstallEngine {
+class CommandEngine final : public talvo::InstallerBackend {
   public:
     explicit CommandEngine(std::string pkexec) : pkexec_(std::move(pkexec)) {}
 
@@ -160,7 +160,7 @@ struct Round {
 };
 
 // One launch: the window sits idle for a while, then installs.
-Round measureRound(talvo::InstallEngine& engine, Clock::time_point start, double idleSeconds) {
+Round measureRound(talvo::InstallerBackend& engine, Clock::time_point start, double idleSeconds) {
     Round round;
     StallMeter meter;
     {

@@ -1,8 +1,8 @@
 // The windowed installer over a scripted engine that never touches the system: it validates
 // the settings as the real engine does, then takes its time. For screenshots and manual tries;
 // what the engine was asked to do is printed when the window closes.
-#include "AppTesting.h"
-#include "app/AppDelegate.h"
+#include "AppFixture.h"
+#include "app/AgentApp.h"
 
 #include <QCommandLineParser>
 #include <chrono>
@@ -18,13 +18,14 @@ int main(int argc, char** argv) {
     parser.addOption(installSeconds);
     parser.process(application);
 
-    talvo::testing::FakeInstallEngine engine;
+    talvo::testing::FakeInstallerBackend engine;
     const std::chrono::duration<double> installTime(parser.value(installSeconds).toDouble());
     engine.onRun = [installTime](const talvo::Config& config) {
         config.validate();
         std::this_thread::sleep_for(installTime);
     };
-    const int status = talvo::runAgentInstaller(engine);
+    talvo::AgentApp app(engine);
+    const int status = app.exec();
     std::cout << qPrintable(engine.log().join('\n')) << std::endl;
     return status;
 }

@@ -1,14 +1,12 @@
-#include "ExecTestSupport.h"
 #include "exec/Error.h"
-#include "exec/ProcessLauncher.h"
 #include "exec/ShellCommandRunner.h"
 #include "exec/Task.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestProcess.h"
 
 #include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
-#include <pwd.h>
 
 namespace talvo {
 namespace {
@@ -103,38 +101,31 @@ TEST(ShellCommandRunner, SudoKeepsTheCommandOffTheElevationToolsCommandLine) {
     EXPECT_EQ(logged.find("printf"), std::string::npos) << logged;
 }
 
-TEST(PosixProcessLauncher, ReturnsTheRawStandardOutputOfTheProgramItself) {
-    PosixProcessLauncher launcher;
-    testing::DescriptorCapture standardError(STDERR_FILENO);
-    // No shell: the words reach the program as they are. Untrimmed, the exit status ignored.
-    EXPECT_EQ(launcher.standardOutputOf("/bin/echo", {"$HOME", "a  b", "*"}), "$HOME a  b *\n");
-    EXPECT_EQ(launcher.standardOutputOf("/bin/sh", {"-c", "printf ' x \\n'; echo e >&2; exit 3"}),
-              " x \n");
-    EXPECT_EQ(standardError.finish(), "e\n");
-    EXPECT_EQ(launcher.standardOutputOf("/nonexistent/talvo-program", {}), std::nullopt);
-    EXPECT_EQ(launcher.standardOutputOf("echo", {"not looked up on PATH"}), std::nullopt);
-}
-
-TEST(TaskUserName, HomeDecidesWheneverSetThenSudoUserThenUserThenTheLoginName) {
-    const passwd* const entry = ::getpwuid(::geteuid());
-    ASSERT_NE(entry, nullptr);
-    using Value = std::optional<std::string>;
+TEST(OutputText, TrimsValidTextAndEmptiesInvalidText) {
     const struct {
-        Value home, sudoUser, user;
-        std::string expected;
+        std::string bytes, text;
     } cases[] = {
-        {"/Users/staff1/", "staff2", "root", ""}, // trailing slash: the last piece is empty
-        {"", "staff2", "root", ""},
-        {"noslash", "staff2", "root", "noslash"},
-        {std::nullopt, "", "root", ""},
-        {std::nullopt, std::nullopt, std::nullopt, entry->pw_name},
+        {" \n\t ", ""},
+        {"\u3000\u00A0x y\u2029\u0085", "x y"},
+        {std::string("\0a\0", 3), std::string("\0a\0", 3)}, // NUL is text, not whitespace
+        {"caf\u00e9 \U0001F600", "caf\u00e9 \U0001F600"},
+        {"x\xc3", ""},             // cut short at the end
+        {"x\xc3y", ""},            // missing continuation byte
+        {"x\xe2\x82\xac\x80", ""}, // stray continuation after a valid sequence
+        {"\xed\xa0\x80", ""},      // encoded surrogate
     };
     for (const auto& example : cases) {
-        const ScopedEnvironmentVariable home("HOME", example.home);
-        const ScopedEnvironmentVariable sudoUser("SUDO_USER", example.sudoUser);
-        const ScopedEnvironmentVariable user("USER", example.user);
-        EXPECT_EQ(Task::userName(), example.expected)
-            << example.home.value_or("(unset)") << " " << example.sudoUser.value_or("(unset)");
+        EXPECT_EQ(outputText(example.bytes), example.text) << example.bytes;
+    }
+}
+
+TEST(OutputText, SeesNonAsciiBytesInEveryLaneOfTheAsciiScan) {
+    // ASCII is skipped several bytes at a time; whatever lane a byte falls in, it is checked.
+    for (std::size_t offset = 0; offset < 70; ++offset) {
+        const std::string before(offset, 'a');
+        const std::string after(40, 'b');
+        EXPECT_EQ(outputText(before + "\xff" + after), "") << offset;
+        EXPECT_EQ(outputText(before + "\u20ac" + after), before + "\u20ac" + after) << offset;
     }
 }
 

@@ -1,7 +1,6 @@
 // Arbitrary bytes as a command line: words are separated by NUL bytes, as in the process's
 // argument vector.
 #include "setup/ArgumentParser.h"
-#include "setup/KeyValueWord.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -20,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     for (const auto& word : words) {
         // Both pieces are non-empty parts of the word, joined by the "=" that split them.
-        if (const auto pieces = talvo::splitKeyValueWord(word)) {
+        if (const auto pieces = talvo::ArgumentParser::splitKeyValueWord(word)) {
             const auto keyStart = static_cast<std::size_t>(pieces->key.data() - word.data());
             const auto valueStart = static_cast<std::size_t>(pieces->value.data() - word.data());
             if (pieces->key.empty() || pieces->value.empty() ||

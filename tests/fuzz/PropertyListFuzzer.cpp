@@ -1,7 +1,7 @@
 // Arbitrary bytes as a managed-preferences file: read, turned into a profile and rendered as a
 // seed file, as the setup tool does with what it finds on disk.
 #include "platform/PropertyList.h"
-#include "setup/ProfileSettings.h"
+#include "setup/ManagedPreferences.h"
 #include "setup/SeedConfiguration.h"
 
 #include <algorithm>
@@ -39,10 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
     }
-    if (const auto* seed = talvo::ProfileSettings::seedSection(*settings)) {
+    if (const auto* seed = talvo::ManagedPreferences::seedSection(*settings)) {
         talvo::renderSeedConfiguration(*seed);
     }
-    const auto config = talvo::ProfileSettings::config(*settings, "\"/seed.conf\"");
+    const auto config = talvo::ManagedPreferences::configFrom(*settings, "\"/seed.conf\"");
     if (!config.cleanUp.has_value()) {
         std::abort();
     }

@@ -1,11 +1,13 @@
 #include "exec/Error.h"
 #include "setup/ArgumentParser.h"
-#include "setup/KeyValueWord.h"
 
 #include <gtest/gtest.h>
 
 namespace talvo {
 namespace {
+
+using ArgumentParser::KeyValueWord;
+using ArgumentParser::splitKeyValueWord;
 
 Config parseWords(std::vector<std::string> words) {
     words.insert(words.begin(), "/usr/local/bin/Setup");

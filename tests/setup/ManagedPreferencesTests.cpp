@@ -1,15 +1,12 @@
 #include "exec/Error.h"
-#include "platform/AtomicTextFile.h"
 #include "platform/PropertyList.h"
 #include "setup/ManagedPreferences.h"
 #include "setup/SeedConfiguration.h"
 #include "tests/support/TestFiles.h"
 
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <limits>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -105,46 +102,6 @@ TEST(ManagedPreferences, ARefusedProfileThrowsBeforeAnythingIsWritten) {
     EXPECT_FALSE(preferences.settings().has_value());
     EXPECT_FALSE(fs::exists(preferences.seedFile()));
     EXPECT_EQ(out.str(), "");
-}
-
-TEST(PropertyList, BrokenOrExcessivelyNestedInputIsUnreadableRatherThanACrash) {
-    EXPECT_FALSE(parsePropertyList("bplist00").has_value());
-    EXPECT_FALSE(
-        parsePropertyList(R"(<?xml version="1.0"?><plist><dict><key>a</key>)").has_value());
-    const auto nested = [](int depth) {
-        std::string opened, closed;
-        for (int level = 0; level < depth; ++level) {
-            opened += "<array>";
-            closed += "</array>";
-        }
-        return R"(<?xml version="1.0"?><plist version="1.0"><dict><key>a</key>)" + opened + closed +
-               "</dict></plist>";
-    };
-    EXPECT_TRUE(parsePropertyList(nested(100)).has_value());
-    EXPECT_FALSE(parsePropertyList(nested(5000)).has_value());
-}
-
-TEST(AtomicTextFile, ReplacesTheWholeFileOrFailsLeavingNothingBehind) {
-    const TemporaryFolder folder;
-    const auto target = folder.path() / "seed.conf";
-    const auto elsewhere = folder.path() / "elsewhere";
-    writeFile(elsewhere, "untouched");
-    fs::create_symlink(elsewhere, target);
-
-    // A link is replaced, not written through.
-    const std::string first("first\nwith\0nul", 14);
-    EXPECT_FALSE(writeTextFileAtomically(target, first));
-    EXPECT_FALSE(fs::is_symlink(target));
-    EXPECT_EQ(readFile(target), first);
-    EXPECT_EQ(readFile(elsewhere), "untouched");
-    EXPECT_FALSE(writeTextFileAtomically(target, ""));
-    EXPECT_EQ(readFile(target), "");
-    EXPECT_EQ(fs::status(target).permissions(), static_cast<fs::perms>(0644));
-
-    // The temporary file gets written, then cannot replace a folder.
-    fs::create_directory(folder.path() / "folder");
-    EXPECT_EQ(writeTextFileAtomically(folder.path() / "folder", "x"), std::errc::is_a_directory);
-    EXPECT_EQ(entriesIn(folder.path()), 3u);
 }
 
 // Tells whether a line was pushed out at once, as lines must be while commands share the terminal.

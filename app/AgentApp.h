@@ -1,0 +1,108 @@
+#pragma once
+
+// The windowed installer's shell: the application, its delegate that builds the one window at
+// launch, that window, and the frame the window keeps across runs.
+#include "app/InstallState.h"
+
+#include <QObject>
+#include <QSettings>
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+class QVBoxLayout;
+
+namespace talvo {
+
+class InstallWorkerThread;
+class InstallerBackend;
+
+// Keeps a window's frame under a name in the user's settings: a frame saved by an earlier run
+// replaces the window's initial one, and later moves and resizes are saved again. The window
+// owns it.
+class FrameAutosave : public QObject {
+    Q_OBJECT
+
+  public:
+    // Restores the saved frame, if there is one, and starts following the window.
+    FrameAutosave(QWidget& window, QString name);
+
+    QString settingsKey() const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void save();
+
+    QWidget& window_;
+    const QString name_;
+    QSettings settings_;
+};
+
+// The installer's one window: 700 x 400, centred unless a frame was saved, with no title text.
+class MainWindow : public QWidget {
+    Q_OBJECT
+
+  public:
+    static constexpr int contentWidth = 700;
+    static constexpr int contentHeight = 400;
+    static constexpr const char* frameAutosaveName = "Talvo Backup Agent";
+
+    MainWindow(InstallState& state, InstallWorkerThread& worker, InstallerBackend& backend);
+
+  protected:
+    bool event(QEvent* event) override;
+    // Refused while an installation runs: the engine cannot be interrupted, and a closed window
+    // would leave a half-done installation going on unseen.
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void center();
+    void keepTextUncompressed();
+
+    const InstallWorkerThread& worker_;
+    QVBoxLayout* const layout_;
+};
+
+// Builds the window at launch, or, when the agent is already configured, opens its status
+// application and quits.
+class AppDelegate : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit AppDelegate(InstallerBackend& backend);
+    ~AppDelegate() override;
+
+    // Called once the event loop runs.
+    void applicationDidFinishLaunching();
+    // Closing the one window quits, whatever the screen.
+    static bool applicationShouldTerminateAfterLastWindowClosed() { return true; }
+
+    InstallState* installState() const { return state_; }
+    InstallWorkerThread* worker() const { return worker_; }
+    MainWindow* window() const { return window_.get(); }
+
+  private:
+    InstallerBackend& backend_;
+    // Children of this delegate, made at launch.
+    InstallState* state_ = nullptr;
+    InstallWorkerThread* worker_ = nullptr;
+    // A top-level window has no parent to own it.
+    std::unique_ptr<MainWindow> window_;
+};
+
+// The application: its delegate, and the event loop it runs until the user quits. Needs a
+// QApplication.
+class AgentApp {
+  public:
+    explicit AgentApp(InstallerBackend& backend);
+
+    // Runs the installer; the application's exit status.
+    int exec();
+
+  private:
+    AppDelegate appDelegate_;
+};
+
+} // namespace talvo

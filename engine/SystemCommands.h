@@ -1,0 +1,78 @@
+#pragma once
+
+// The command lines the engine hands to the system: the agent's own setup command, the keychain
+// item that keeps the customer's passphrase, the launch daemons, stopping an application and the
+// process search. Also the one rule for running a step with administrator rights.
+
+#include "exec/Error.h"
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace talvo {
+
+class CommandRunner;
+class UserIdentity;
+
+// "daemon" "--init" and the Config's option words, joined unquoted behind the agent's quoted
+// executable: a value that needs quoting (the seed path) brings its own.
+std::string agentSetupCommand(const std::vector<std::string>& arguments);
+
+// Stops every process of that name.
+std::string killallCommand(std::string_view processName);
+
+// Whether a command line carries a secret. sudo writes every command line it runs, arguments
+// included, to the system's authentication log, so such a line never goes through it.
+enum class CommandSecrecy { plain, carriesSecret };
+
+// A keychain or launch-daemon step that needs administrator rights. The superuser runs the
+// command directly; anyone else runs it through the privileged runner, a plain one behind "sudo "
+// and one that carries a secret as it is (it runs as root already). A failure on either path is
+// printed as one error line and never raised: the next step still runs. Gives that failure, or
+// nothing when the command succeeded.
+std::optional<Error> runAdministrativeCommand(CommandRunner& runner, const UserIdentity& user,
+                                              std::ostream& out, const std::string& command,
+                                              CommandSecrecy secrecy = CommandSecrecy::plain);
+
+// The `security` command lines that keep the customer's encryption passphrase in the System
+// keychain as one generic-password item, readable by the agent's executable without a prompt.
+namespace keychain {
+
+// `security` reports a missing item with this exit status.
+inline constexpr int kItemNotFoundStatus = 44;
+
+std::string findCommand();
+std::string deleteCommand();
+// The passphrase stands between double quotes, escaped so that the shell hands it on byte-exact.
+std::string addCommand(std::string_view passphrase);
+
+// Protects the characters the shell still interprets between double quotes: \ " $ and `.
+std::string escapedForDoubleQuotes(std::string_view text);
+
+} // namespace keychain
+
+// The agent's two launchd daemons of the system domain, main daemon first, updater second.
+namespace launchDaemons {
+
+// "launchctl <verb> system <plist>" for each daemon, in that order.
+std::vector<std::string> launchctlCommands(std::string_view verb);
+
+} // namespace launchDaemons
+
+// Whether an agent process runs, judged from the process list as the shell pipeline below prints
+// it: the agent's executable and the status application both carry the searched name.
+namespace agentProcessSearch {
+
+inline constexpr const char* kShell = "/bin/sh";
+std::vector<std::string> shellArguments();
+
+// The listing without the search's own "grep TalvoBackupAgent" (the grep process and the shell
+// running the pipeline), then a plain substring test. Invalid UTF-8 counts as an empty listing.
+bool mentionsAgent(std::string_view listing);
+
+} // namespace agentProcessSearch
+
+} // namespace talvo

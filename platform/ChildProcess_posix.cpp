@@ -1,0 +1,332 @@
+#include "platform/ChildProcess.h"
+#include "platform/OutputBuffer.h"
+#include "platform/Posix.h"
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+extern char** environ;
+
+namespace talvo {
+
+namespace {
+
+using posix::FileDescriptor;
+
+// Where a new program's standard stream goes: one of our descriptors, or these two.
+constexpr int kInherited = -1;
+constexpr int kNullDevice = -2;
+
+struct StartOptions {
+    int input = kInherited;
+    int output = kInherited;
+    int error = kInherited;
+    // A session of its own, clean signal state and none of our other descriptors: for programs
+    // that outlive the call.
+    bool detached = false;
+};
+
+class SpawnFileActions {
+  public:
+    SpawnFileActions() { posix_spawn_file_actions_init(&actions_); }
+    ~SpawnFileActions() { posix_spawn_file_actions_destroy(&actions_); }
+    SpawnFileActions(const SpawnFileActions&) = delete;
+    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
+
+    bool route(int source, int stream, int openFlags) {
+        if (source == kInherited) {
+            return true;
+        }
+        if (source == kNullDevice) {
+            return posix_spawn_file_actions_addopen(&actions_, stream, "/dev/null", openFlags, 0) ==
+                   0;
+        }
+        return posix_spawn_file_actions_adddup2(&actions_, source, stream) == 0;
+    }
+    bool closeAllAbove(int stream) {
+        return posix_spawn_file_actions_addclosefrom_np(&actions_, stream + 1) == 0;
+    }
+    const posix_spawn_file_actions_t* get() const { return &actions_; }
+
+  private:
+    posix_spawn_file_actions_t actions_{};
+};
+
+class SpawnAttributes {
+  public:
+    SpawnAttributes() { posix_spawnattr_init(&attributes_); }
+    ~SpawnAttributes() { posix_spawnattr_destroy(&attributes_); }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+
+    // The terminal's signals and our process group's fate do not reach the program; signal mask
+    // and dispositions start clean whatever ours are.
+    void detach() {
+        sigset_t none;
+        sigemptyset(&none);
+        sigset_t all;
+        sigfillset(&all);
+        posix_spawnattr_setsigmask(&attributes_, &none);
+        posix_spawnattr_setsigdefault(&attributes_, &all);
+        posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK |
+                                                   POSIX_SPAWN_SETSIGDEF);
+    }
+    const posix_spawnattr_t* get() const { return &attributes_; }
+
+  private:
+    posix_spawnattr_t attributes_{};
+};
+
+// The one place a program is started.
+std::optional<pid_t> startProcess(const std::string& program,
+                                  const std::vector<std::string>& arguments,
+                                  const StartOptions& options) {
+    const posix::ArgumentVector argumentVector(program, arguments);
+    SpawnFileActions actions;
+    SpawnAttributes attributes;
+    if (options.detached) {
+        attributes.detach();
+    }
+    if (!argumentVector.isComplete() || !actions.route(options.input, STDIN_FILENO, O_RDONLY) ||
+        !actions.route(options.output, STDOUT_FILENO, O_WRONLY) ||
+        !actions.route(options.error, STDERR_FILENO, O_WRONLY) ||
+        // A long-lived program must not hold the write end of some pipe a caller waits on.
+        (options.detached && !actions.closeAllAbove(STDERR_FILENO))) {
+        return std::nullopt;
+    }
+    pid_t child = 0;
+    if (::posix_spawn(&child, program.c_str(), actions.get(), attributes.get(),
+                      argumentVector.get(), environ) != 0) {
+        return std::nullopt;
+    }
+    return child;
+}
+
+struct Pipe {
+    FileDescriptor readEnd;
+    FileDescriptor writeEnd;
+};
+
+// Both ends close on exec, so that no other child we start (from any thread) inherits them and
+// holds the pipe open; the child gets the write end only through the spawn's dup2.
+std::optional<Pipe> openPipe() {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        return std::nullopt;
+    }
+#ifdef F_SETPIPE_SZ
+    // A larger pipe lets a chatty child run ahead with fewer switches between it and us; where
+    // the system refuses, the default size only costs speed.
+    constexpr int kPipeSize = 1024 * 1024;
+    ::fcntl(ends[0], F_SETPIPE_SZ, kPipeSize);
+#endif
+    return Pipe{FileDescriptor(ends[0]), FileDescriptor(ends[1])};
+}
+
+// A connected pair of sockets for a child's stdin: the child reads its end, we send on ours. A
+// socket rather than a pipe, so that a child that ends without reading makes the send fail with
+// EPIPE instead of ending us with SIGPIPE. Both ends close on exec, as the pipe's do.
+struct InputChannel {
+    FileDescriptor ours;
+    FileDescriptor childs;
+};
+
+std::optional<InputChannel> openInputChannel() {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+        return std::nullopt;
+    }
+    return InputChannel{FileDescriptor(ends[0]), FileDescriptor(ends[1])};
+}
+
+// Sends all of input and closes our end, so that the child reads end of file behind it. A child
+// that stops reading ends the sending early; how it then ends is its exit status's to tell.
+void sendAllAndClose(FileDescriptor& ours, std::string_view input) {
+    while (!input.empty()) {
+        const ssize_t sent = posix::retryOnInterrupt(
+            [&] { return ::send(ours.get(), input.data(), input.size(), MSG_NOSIGNAL); });
+        if (sent <= 0) {
+            break;
+        }
+        input.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    ours.reset();
+}
+
+constexpr int kUnknownStatus = 1;
+
+int shellStatus(int waitStatus) {
+    if (WIFSIGNALED(waitStatus)) {
+        return 128 + WTERMSIG(waitStatus);
+    }
+    return WEXITSTATUS(waitStatus);
+}
+
+// Waits for a started child once, whichever way the caller leaves: a child that is never
+// waited for would stay behind as a zombie for the rest of the installer's run.
+class StartedChild {
+  public:
+    explicit StartedChild(pid_t pid) : pid_(pid) {}
+    ~StartedChild() {
+        if (pid_ > 0) {
+            waitForExit();
+        }
+    }
+    StartedChild(const StartedChild&) = delete;
+    StartedChild& operator=(const StartedChild&) = delete;
+
+    int waitForExit() {
+        const pid_t pid = std::exchange(pid_, -1);
+        int waitStatus = 0;
+        // Reaped elsewhere (SIGCHLD ignored, say): how it ended is unknown, and unknown must not
+        // read as success.
+        return posix::retryOnInterrupt([&] { return ::waitpid(pid, &waitStatus, 0); }) == pid
+                   ? shellStatus(waitStatus)
+                   : kUnknownStatus;
+    }
+
+  private:
+    pid_t pid_;
+};
+
+// Reaps the child whenever it ends, so that it never lingers as a zombie of a long-lived caller.
+// A waiting thread rather than a double fork (fork is unsafe in a multi-threaded GUI process) or
+// an ignored SIGCHLD (that would break every other waitpid of the process).
+void reapWhenDone(pid_t child) {
+    std::thread([child] {
+        posix::retryOnInterrupt([child] { return ::waitpid(child, nullptr, 0); });
+    }).detach();
+}
+
+// Reads until every holder of the write end has closed it. poll lets a blocked wait be told
+// apart from the end of the output without reading into a fresh block just to learn there is
+// nothing left.
+void drainInto(int descriptor, OutputBuffer& output) {
+    pollfd watched{descriptor, POLLIN, 0};
+    for (;;) {
+        if (posix::retryOnInterrupt([&] { return ::poll(&watched, 1, -1); }) < 0) {
+            return;
+        }
+        if ((watched.revents & POLLIN) == 0) {
+            return; // hang-up with nothing left to read, or an error on the pipe
+        }
+        const std::span<char> space = output.spaceForMore();
+        const ssize_t count = ::read(descriptor, space.data(), space.size());
+        if (count > 0) {
+            output.commit(static_cast<std::size_t>(count));
+        } else if (count == 0 || (errno != EINTR && errno != EAGAIN)) {
+            return;
+        }
+    }
+}
+
+// fgets stops early with an error when a signal interrupts its read; the output is not over.
+void discardLines(FileDescriptor descriptor) {
+    std::FILE* const stream = ::fdopen(descriptor.get(), "r");
+    if (stream == nullptr) {
+        return;
+    }
+    descriptor.release(); // the stream closes it now
+    char line[1024];
+    for (;;) {
+        if (std::fgets(line, sizeof line, stream) != nullptr) {
+            continue;
+        }
+        if (std::ferror(stream) && errno == EINTR) {
+            std::clearerr(stream);
+            continue;
+        }
+        break;
+    }
+    std::fclose(stream);
+}
+
+} // namespace
+
+std::optional<CollectedOutput> runCollectingOutput(const std::string& program,
+                                                   const std::vector<std::string>& arguments,
+                                                   ErrorStream errorStream) {
+    std::optional<Pipe> pipe = openPipe();
+    if (!pipe) {
+        return std::nullopt;
+    }
+    const int writeEnd = pipe->writeEnd.get();
+    const std::optional<pid_t> pid =
+        startProcess(program, arguments,
+                     {.output = writeEnd,
+                      .error = errorStream == ErrorStream::Captured ? writeEnd : kInherited});
+    // End of file arrives once the child side lets go.
+    pipe->writeEnd.reset();
+    if (!pid) {
+        return std::nullopt;
+    }
+    StartedChild child(*pid);
+    // Declared after the child, so that on an early exit the pipe closes before the wait and a
+    // child blocked on a full pipe ends instead of waiting for us forever.
+    FileDescriptor readEnd = std::move(pipe->readEnd);
+    OutputBuffer output;
+    drainInto(readEnd.get(), output);
+    readEnd.reset();
+    const int exitStatus = child.waitForExit();
+    return CollectedOutput{output.take(), exitStatus};
+}
+
+std::optional<int> runDiscardingOutput(const std::string& program,
+                                       const std::vector<std::string>& arguments,
+                                       std::string_view input) {
+    std::optional<Pipe> pipe = openPipe();
+    std::optional<InputChannel> channel = openInputChannel();
+    if (!pipe || !channel) {
+        return std::nullopt;
+    }
+    const std::optional<pid_t> pid = startProcess(
+        program, arguments, {.input = channel->childs.get(), .output = pipe->writeEnd.get()});
+    channel->childs.reset();
+    pipe->writeEnd.reset();
+    if (!pid) {
+        return std::nullopt;
+    }
+    StartedChild child(*pid);
+    sendAllAndClose(channel->ours, input);
+    discardLines(std::move(pipe->readEnd));
+    return child.waitForExit();
+}
+
+bool startDetached(const std::string& program, const std::vector<std::string>& arguments) {
+    const std::optional<pid_t> child = startProcess(
+        program, arguments,
+        {.input = kNullDevice, .output = kNullDevice, .error = kNullDevice, .detached = true});
+    if (!child) {
+        return false;
+    }
+    reapWhenDone(*child);
+    return true;
+}
+
+bool isExecutableFile(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
+}
+
+std::optional<std::string>
+SystemProcessLauncher::standardOutputOf(const std::string& executable,
+                                        const std::vector<std::string>& arguments) {
+    std::optional<CollectedOutput> finished =
+        runCollectingOutput(executable, arguments, ErrorStream::Inherited);
+    if (!finished) {
+        return std::nullopt;
+    }
+    return std::move(finished->bytes);
+}
+
+} // namespace talvo

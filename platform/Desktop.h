@@ -1,0 +1,77 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// What the installer asks of the desktop: application bundles and their parts, whether files
+// exist, opening bundles and URLs, and which applications run.
+
+// Where an application bundle keeps its parts: "<name>.app/Contents/Info.plist" describes it and
+// "<name>.app/Contents/MacOS/" holds its executables.
+namespace talvo::bundle {
+
+// The innermost bundle whose Contents/MacOS folder holds the executable at this path; nothing
+// when it lies in none. A bundle may sit inside another's MacOS folder.
+std::optional<std::string> bundleOfExecutable(std::string_view executablePath);
+
+// The path of the bundle's main executable: Contents/MacOS/ followed by the CFBundleExecutable of
+// its Info.plist. Nothing when that is missing, not text, or not a plain file name.
+std::optional<std::string> mainExecutable(const std::string& bundlePath);
+
+// Whether a path names a bundle folder by its name ("*.app", trailing slashes allowed).
+bool isBundlePath(std::string_view path);
+
+// A text value of the bundle's Contents/Info.plist; nothing when the file cannot be read or the
+// key is missing or not text.
+std::optional<std::string> infoString(const std::string& bundlePath, std::string_view key);
+
+} // namespace talvo::bundle
+
+namespace talvo {
+
+class FileChecks {
+  public:
+    virtual ~FileChecks() = default;
+    virtual bool fileExists(const std::string& path) const = 0;
+};
+
+class LocalFileChecks final : public FileChecks {
+  public:
+    bool fileExists(const std::string& path) const override;
+};
+
+// Asks the desktop to open things. Results are not reported: callers ignore them.
+class Workspace {
+  public:
+    virtual ~Workspace() = default;
+    // Opens the application bundle at a file path (its Contents/Info.plist names the executable).
+    virtual void openBundle(const std::string& path) = 0;
+    // Opens a URL: a file URL of a bundle opens that bundle, anything else goes to the desktop.
+    virtual void openURL(const std::string& url) = 0;
+};
+
+// Bundles start their main executable detached; other URLs go to xdg-open.
+class SystemWorkspace final : public Workspace {
+  public:
+    void openBundle(const std::string& path) override;
+    void openURL(const std::string& url) override;
+};
+
+class RunningApplications {
+  public:
+    virtual ~RunningApplications() = default;
+    // Whether at least one running application has this bundle identifier.
+    virtual bool isRunning(const std::string& bundleIdentifier) const = 0;
+};
+
+// Scans /proc: a process is a running application of a bundle only when it runs that bundle's
+// main executable ("<bundle>.app/Contents/MacOS/" plus the CFBundleExecutable of its
+// Contents/Info.plist, which also gives the CFBundleIdentifier). The innermost bundle counts, so
+// an application nested in another's MacOS folder is its own.
+class SystemRunningApplications final : public RunningApplications {
+  public:
+    bool isRunning(const std::string& bundleIdentifier) const override;
+};
+
+} // namespace talvo

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+// Whole files read and written safely: reading never blocks or holds more than asked for, and
+// writing never leaves a half-written file or a stray temporary behind.
+namespace talvo {
+
+// The whole content of a regular file of at most maximumSize bytes; nothing when the file is
+// missing, not a regular file (a FIFO, a device, a folder, or a link to one), larger than
+// maximumSize, grows past it while being read, cannot be read, or does not fit in memory.
+// Never blocks on the file and never holds more than maximumSize bytes of it.
+std::optional<std::string> readRegularFile(const std::filesystem::path& file,
+                                           std::size_t maximumSize);
+
+// Replaces the file at path with text so that readers see either the old or the new contents,
+// never a part: a temporary file in the same folder is written, flushed to disk and renamed over
+// the target. The folder is not created. On failure returns the system error of the step that
+// failed and leaves no temporary file behind, nor does SIGTERM or SIGINT during the write.
+// Temporaries that earlier writers were killed before removing (".<name>.XXXXXX", unlocked and
+// untouched for a while) are removed first.
+[[nodiscard]] std::error_code writeTextFileAtomically(const std::string& path,
+                                                      std::string_view text);
+
+} // namespace talvo
