@@ -118,6 +118,23 @@ bool holdsNul(std::string_view text) {
     return false;
 }
 
+// Whether a leaf's text holds markup other than character data sections and comments: such an
+// element is malformed, and where the library would end it is not ours to guess.
+bool holdsOtherMarkup(std::string_view text) {
+    for (auto at = text.find('<'); at != std::string_view::npos; at = text.find('<', at)) {
+        const auto rest = text.substr(at);
+        const std::string_view end = rest.starts_with("<![CDATA[") ? "]]>"
+                                     : rest.starts_with("<!--")    ? "-->"
+                                                                   : "";
+        const auto close = end.empty() ? std::string_view::npos : text.find(end, at);
+        if (close == std::string_view::npos) {
+            return true;
+        }
+        at = close + end.size();
+    }
+    return false;
+}
+
 enum class IntegerProblem { none, notANumber, outOfRange };
 
 struct Integer {
@@ -175,11 +192,7 @@ class XmlScanner {
         std::size_t at = 0;
         while (at < text_.size()) {
             const auto open = text_.find('<', at);
-            const auto between = text_.substr(at, open - at);
-            if (between.find('\0') != std::string_view::npos) {
-                return {refused("the profile holds U+0000"), {}};
-            }
-            out_ += between;
+            out_ += text_.substr(at, open - at);
             if (open == std::string_view::npos) {
                 break;
             }
@@ -188,6 +201,11 @@ class XmlScanner {
                 return {finding_, {}};
             }
             at = *next;
+        }
+        // Element texts holding U+0000 have been refused with their place; XML has room for it
+        // nowhere else, and the library's reading of markup around one need not match ours.
+        if (text_.find('\0') != std::string_view::npos) {
+            return {refused("the profile holds U+0000"), {}};
         }
         return {{}, std::move(out_)};
     }
@@ -199,12 +217,42 @@ class XmlScanner {
         std::uint64_t children = 0;
     };
 
-    // Copies everything from start up to and including the end marker (or the rest).
-    std::size_t copyThrough(std::size_t start, std::string_view endMarker) {
+    // Copies everything from start up to and including the end marker. Markup left open is
+    // unreadable: whatever follows it would be skipped here but might be parsed by the library.
+    std::optional<std::size_t> copyThrough(std::size_t start, std::string_view endMarker) {
         const auto end = text_.find(endMarker, start);
-        const auto stop = end == std::string_view::npos ? text_.size() : end + endMarker.size();
+        if (end == std::string_view::npos) {
+            return fail(unreadable());
+        }
+        const auto stop = end + endMarker.size();
         out_ += text_.substr(start, stop - start);
         return stop;
+    }
+
+    // A document type declaration ends at its first ">" here; it must end there for the library
+    // too, or elements it skips as part of the declaration's text (or we skip as ours) would
+    // escape the checks. So no quoted ">", no internal subset, no markup inside.
+    std::optional<std::size_t> documentType(std::size_t open) {
+        char quote = 0;
+        for (auto at = open + 2; at < text_.size(); ++at) {
+            const char character = text_[at];
+            if (quote != 0) {
+                quote = character == quote ? 0 : quote;
+                if (character == '>' || character == '<') {
+                    return fail(unreadable());
+                }
+                continue;
+            }
+            if (character == '"' || character == '\'') {
+                quote = character;
+            } else if (character == '[' || character == '<') {
+                return fail(unreadable());
+            } else if (character == '>') {
+                out_ += text_.substr(open, at + 1 - open);
+                return at + 1;
+            }
+        }
+        return fail(unreadable());
     }
 
     // The markup at open; where scanning goes on, or nothing with finding_ set.
@@ -214,16 +262,20 @@ class XmlScanner {
             return copyThrough(open, "-->");
         }
         if (rest.starts_with("<![CDATA[")) {
-            const auto end = copyThrough(open, "]]>");
-            if (text_.substr(open, end - open).find('\0') != std::string_view::npos) {
-                return fail(refused("the profile holds U+0000"));
-            }
-            return end;
+            return copyThrough(open, "]]>");
         }
         if (rest.starts_with("<?")) {
             return copyThrough(open, "?>");
         }
-        if (rest.starts_with("<!") || rest.starts_with("</")) {
+        if (rest.starts_with("<!DOCTYPE")) {
+            return documentType(open);
+        }
+        // No other declaration belongs in a property list; how the library would skip one is
+        // not ours to guess.
+        if (rest.starts_with("<!")) {
+            return fail(unreadable());
+        }
+        if (rest.starts_with("</")) {
             if (rest.starts_with("</array") || rest.starts_with("</dict")) {
                 if (!levels_.empty()) {
                     levels_.pop_back();
@@ -237,7 +289,7 @@ class XmlScanner {
     std::optional<std::size_t> element(std::size_t open) {
         const auto tagEnd = text_.find('>', open);
         if (tagEnd == std::string_view::npos) {
-            return copyThrough(open, ">");
+            return fail(unreadable());
         }
         const auto tag = text_.substr(open + 1, tagEnd - open - 1);
         const auto name = tag.substr(0, tag.find_first_of(" \t\r\n/"));
@@ -249,7 +301,8 @@ class XmlScanner {
             return leaf(name, open, tagEnd + 1, empty);
         }
         out_ += text_.substr(open, tagEnd + 1 - open);
-        if ((name == "array" || name == "dict") && !empty) {
+        // Counted by prefix, so that a name the library might read as one of these is counted.
+        if ((name.starts_with("array") || name.starts_with("dict")) && !empty) {
             if (levels_.size() >= static_cast<std::size_t>(kMaximumNesting)) {
                 return fail(refused("the profile nests deeper than " +
                                     std::to_string(kMaximumNesting) + " levels"));
@@ -267,6 +320,9 @@ class XmlScanner {
             return copyThrough(open, ">");
         }
         const auto content = text_.substr(start, end - start);
+        if (holdsOtherMarkup(content)) {
+            return fail(unreadable());
+        }
         const auto stop = empty ? start : end + closing.size();
         if (name == "integer") {
             const auto number = plainDecimal(content);

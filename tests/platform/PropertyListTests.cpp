@@ -233,5 +233,44 @@ TEST(XmlPropertyList, NulTextsAndDeepNestingAreRefusedBeforeTheLibrarySeesThem) 
     EXPECT_EQ(refusalOf(nested(100000)), "the profile nests deeper than 512 levels");
 }
 
+// Markup that the scan and the library could read differently must not get past the scan:
+// a quoted ">" in the document type or a declaration left open once hid 100,000 nested arrays
+// from the nesting bound, and the library's recursive parser then crashed on them.
+TEST(XmlPropertyList, MarkupTheLibraryMightReadOtherwiseIsUnreadable) {
+    std::string opened, closed;
+    for (int level = 0; level < 100000; ++level) {
+        opened += "<array>";
+        closed += "</array>";
+    }
+    const std::string deep = opened + closed;
+    const std::string hidingPlaces[] = {
+        R"(<!DOCTYPE plist "> <![CDATA[ ">)", R"(<!DOCTYPE plist "><?">)",
+        R"(<!DOCTYPE plist [ <!ENTITY x "y"> ]>)", R"(<!ENTITY x "y">)", "<?unclosed "};
+    for (const auto& hiding : hidingPlaces) {
+        const auto reading =
+            examinePropertyList(hiding + "<plist><dict><key>a</key>" + deep + "</dict></plist>]]>");
+        EXPECT_FALSE(reading.dictionary.has_value()) << hiding;
+        EXPECT_FALSE(reading.refusal.has_value()) << hiding;
+    }
+    // Broken or cut short: unreadable.
+    EXPECT_FALSE(parsePropertyList("bplist00").has_value());
+    EXPECT_FALSE(
+        parsePropertyList(R"(<?xml version="1.0"?><plist><dict><key>a</key>)").has_value());
+    // Raw markup inside a text is malformed; character data and comments stay text.
+    EXPECT_FALSE(
+        examinePropertyList(xmlProfile("<key>a</key><string>x<array>y</string>")).dictionary);
+    EXPECT_EQ(valueOfA(xmlProfile("<key>a</key><string>x<!-- c --><![CDATA[<y>]]></string>")),
+              PropertyValue{std::string("x<y>")});
+    // U+0000 anywhere in markup is refused like U+0000 in a text.
+    EXPECT_EQ(refusalOf(xmlProfile(std::string("<!-- \0 --><key>a</key><true/>", 29))),
+              "the profile holds U+0000");
+    // A real document type still reads.
+    EXPECT_TRUE(examinePropertyList(
+                    R"(<?xml version="1.0"?><!DOCTYPE plist PUBLIC "-//A B//DTD PLIST 1.0//EN" )"
+                    R"("http://www.example.com/DTDs/PropertyList-1.0.dtd"><plist version="1.0">)"
+                    "<dict/></plist>")
+                    .dictionary);
+}
+
 } // namespace
 } // namespace talvo
