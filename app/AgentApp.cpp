@@ -3,13 +3,20 @@
 #include "app/ContentView.h"
 #include "app/InstallWorkerThread.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGuiApplication>
+#include <QLocale>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+#include <QTranslator>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <talvo/Version.h>
 
 namespace talvo {
 
@@ -56,12 +63,29 @@ MainWindow::MainWindow(InstallState& state, InstallWorkerThread& worker, Install
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                            Qt::WindowCloseButtonHint),
-      worker_(worker), layout_(new QVBoxLayout(this)) {
+      worker_(worker), layout_(new QVBoxLayout(this)),
+      aboutAction_(new QAction(tr("About AgentInstaller"), this)),
+      menuBar_(std::make_unique<QMenuBar>()) {
+    aboutAction_->setMenuRole(QAction::AboutRole);
+    connect(aboutAction_, &QAction::triggered, this, &MainWindow::showAbout);
+    addAction(aboutAction_);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    menuBar_->addMenu(tr("Help"))->addAction(aboutAction_);
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->addWidget(new ContentView(state, worker, backend, this));
     // Centred first, then the saved frame, if any, wins over the centre.
     center();
     new FrameAutosave(*this, QString::fromLatin1(frameAutosaveName));
+}
+
+MainWindow::~MainWindow() = default;
+
+QString MainWindow::aboutText() {
+    return tr("Talvo Backup Agent Installer\nVersion %1").arg(QString::fromLatin1(kVersion));
+}
+
+void MainWindow::showAbout() {
+    QMessageBox::about(this, tr("About AgentInstaller"), aboutText());
 }
 
 void MainWindow::center() {
@@ -120,6 +144,22 @@ void AppDelegate::applicationDidFinishLaunching() {
         backend_.runStatusApp();
         QCoreApplication::quit();
     }
+}
+
+QTranslator* installTranslation(QCoreApplication& application) {
+    const QStringList folders{
+        QDir(QCoreApplication::applicationDirPath())
+            .filePath(QStringLiteral("../share/talvo-backup-agent-installer/translations")),
+        QStringLiteral(":/i18n")};
+    auto translator = std::make_unique<QTranslator>(&application);
+    for (const auto& folder : folders) {
+        if (translator->load(QLocale::system(), QStringLiteral("AgentInstaller"),
+                             QStringLiteral("_"), folder)) {
+            QCoreApplication::installTranslator(translator.get());
+            return translator.release();
+        }
+    }
+    return nullptr;
 }
 
 AgentApp::AgentApp(InstallerBackend& backend) : appDelegate_(backend) {}

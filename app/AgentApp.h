@@ -4,12 +4,16 @@
 // launch, that window, and the frame the window keeps across runs.
 #include "app/InstallState.h"
 
+#include <QCoreApplication>
 #include <QObject>
 #include <QSettings>
 #include <QString>
 #include <QWidget>
 #include <memory>
 
+class QAction;
+class QMenuBar;
+class QTranslator;
 class QVBoxLayout;
 
 namespace talvo {
@@ -50,6 +54,14 @@ class MainWindow : public QWidget {
     static constexpr const char* frameAutosaveName = "Talvo Backup Agent";
 
     MainWindow(InstallState& state, InstallWorkerThread& worker, InstallerBackend& backend);
+    ~MainWindow() override;
+
+    // "About AgentInstaller": in the application menu on a Mac, in the window's context menu
+    // elsewhere, so that the window itself looks as it always did.
+    QAction* aboutAction() const { return aboutAction_; }
+    // The About box's text: the product and the version it was built as.
+    static QString aboutText();
+    void showAbout();
 
   protected:
     bool event(QEvent* event) override;
@@ -63,6 +75,9 @@ class MainWindow : public QWidget {
 
     const InstallWorkerThread& worker_;
     QVBoxLayout* const layout_;
+    QAction* const aboutAction_;
+    // Parentless: on a Mac it becomes the global menu bar; elsewhere it is never shown.
+    std::unique_ptr<QMenuBar> menuBar_;
 };
 
 // Builds the window at launch, or, when the agent is already configured, opens its status
@@ -91,6 +106,11 @@ class AppDelegate : public QObject {
     // A top-level window has no parent to own it.
     std::unique_ptr<MainWindow> window_;
 };
+
+// Installs the translation of the installer's texts for the system's language, when there is
+// one: from the translations folder installed beside the program, else from the ones built in.
+// Returns the translator, owned by the application; nullptr when the texts stay English.
+QTranslator* installTranslation(QCoreApplication& application);
 
 // The application: its delegate, and the event loop it runs until the user quits. Needs a
 // QApplication.

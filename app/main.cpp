@@ -5,6 +5,7 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    talvo::installTranslation(application);
     talvo::SystemInstallerBackend backend;
     talvo::AgentApp app(backend);
     return app.exec();

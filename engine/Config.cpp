@@ -1,5 +1,6 @@
 #include "engine/Config.h"
 
+#include "engine/RunLog.h"
 #include "exec/Error.h"
 #include "platform/UnicodeText.h"
 
@@ -23,9 +24,18 @@ void Config::validate() const {
 }
 
 std::vector<std::string> Config::arguments() const {
+    return argumentsWithToken(registrationToken);
+}
+
+std::vector<std::string> Config::shownArguments() const {
+    return argumentsWithToken(registrationToken ? std::optional<std::string>(kMaskedSecret)
+                                                : std::nullopt);
+}
+
+std::vector<std::string> Config::argumentsWithToken(const std::optional<std::string>& token) const {
     std::vector<std::string> words;
-    if (registrationToken) {
-        words.push_back("-reg-token=" + *registrationToken);
+    if (token) {
+        words.push_back("-reg-token=" + *token);
     }
     if (registrationService) {
         words.push_back("-reg-service=" + *registrationService);

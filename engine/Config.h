@@ -20,8 +20,13 @@ struct Config {
 
     // The agent setup command's option words: token, service, seed path, clean-up, values verbatim.
     std::vector<std::string> arguments() const;
+    // The same words as a log may show them: the registration token, a credential, masked.
+    std::vector<std::string> shownArguments() const;
 
     bool operator==(const Config&) const = default;
+
+  private:
+    std::vector<std::string> argumentsWithToken(const std::optional<std::string>& token) const;
 };
 
 } // namespace talvo

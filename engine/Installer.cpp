@@ -7,6 +7,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/Desktop.h"
 #include "platform/FileURL.h"
+#include "platform/SystemLog.h"
 #include "platform/UserIdentity.h"
 
 #include <iostream>
@@ -48,7 +49,7 @@ Installer& Installer::shared() {
     static SystemEnvironment system;
     static Installer installer(InstallerEnvironment{system.runner, system.processes, system.files,
                                                     system.workspace, system.applications,
-                                                    system.user, std::cout});
+                                                    system.user, std::cout, writeSystemLog});
     return installer;
 }
 
@@ -78,7 +79,7 @@ InstallResult Installer::run(const Config& arguments) {
 
 InstallResult Installer::install(const Config& config) {
     config.validate();
-    setup(config.arguments());
+    setup(config);
     if (!config.encryptionKey) {
         return {};
     }
@@ -87,14 +88,22 @@ InstallResult Installer::install(const Config& config) {
 
 // The superuser runs the agent through "sudo"; the privileged path runs it directly, having the
 // rights already. A failure on either path ends the installation with the status it gives.
-void Installer::setup(const std::vector<std::string>& arguments) {
-    const auto command = agentSetupCommand(arguments);
+void Installer::setup(const Config& config) {
+    const ShownCommand command{agentSetupCommand(config.arguments()),
+                               agentSetupCommand(config.shownArguments()), false};
     if (environment_.user.isSuperuser()) {
-        environment_.runner.syncThrows("sudo " + command);
+        const ShownCommand asRoot = command.prefixed("sudo ");
+        try {
+            environment_.runner.syncThrows(asRoot.text);
+        } catch (const Error& error) {
+            log(failedCommandEntry(asRoot, error));
+            throw;
+        }
         return;
     }
-    const auto outcome = environment_.runner.sudo(command);
+    const auto outcome = environment_.runner.sudo(command.text);
     if (!outcome.succeeded()) {
+        log(failedCommandEntry(command, outcome));
         throw commandError(outcome.statusCode());
     }
 }
@@ -113,9 +122,11 @@ void Installer::killApp() {
             continue;
         }
         printLine(environment_.out, application.runningMessage);
+        const auto command = ShownCommand::plain(killallCommand(application.processName));
         try {
-            environment_.runner.syncThrows(killallCommand(application.processName));
+            environment_.runner.syncThrows(command.text);
         } catch (const Error& error) {
+            log(failedCommandEntry(command, error));
             printLine(environment_.out, error.text());
         }
     }
@@ -132,7 +143,7 @@ void Installer::runStatusApp() {
 
 void Installer::bootstrap() {
     for (const auto& command : launchDaemons::launchctlCommands("bootstrap")) {
-        runAdministrativeCommand(environment_.runner, environment_.user, environment_.out, command);
+        runAdministrative(ShownCommand::plain(command));
     }
 }
 
@@ -141,7 +152,7 @@ void Installer::bootout() {
         return;
     }
     for (const auto& command : launchDaemons::launchctlCommands("bootout")) {
-        runAdministrativeCommand(environment_.runner, environment_.user, environment_.out, command);
+        runAdministrative(ShownCommand::plain(command));
     }
 }
 
@@ -154,20 +165,35 @@ bool Installer::isDaemonRunning() const {
 std::optional<Error> Installer::createCustomerKey(const std::string& password) {
     // Looking is allowed to anyone, so the find never asks for administrator rights.
     bool itemExists = false;
+    const auto find = ShownCommand::plain(keychain::findCommand());
     try {
-        itemExists = !environment_.runner.syncThrows(keychain::findCommand()).empty();
+        itemExists = !environment_.runner.syncThrows(find.text).empty();
     } catch (const Error& error) {
         if (error.code() != keychain::kItemNotFoundStatus && error.code() != 0) {
+            log(failedCommandEntry(find, error));
             printLine(environment_.out, error.text());
         }
     }
     // Replaced rather than changed in place, so that its access list is made afresh.
     if (itemExists) {
-        runAdministrativeCommand(environment_.runner, environment_.user, environment_.out,
-                                 keychain::deleteCommand());
+        runAdministrative(ShownCommand::plain(keychain::deleteCommand()));
     }
+    return runAdministrative(keychain::addStep(password));
+}
+
+std::optional<Error> Installer::runAdministrative(const ShownCommand& command) {
     return runAdministrativeCommand(environment_.runner, environment_.user, environment_.out,
-                                    keychain::addCommand(password), CommandSecrecy::carriesSecret);
+                                    environment_.log, command);
+}
+
+void Installer::log(const std::string& entry) const {
+    if (environment_.log) {
+        environment_.log(entry);
+    }
+}
+
+unsigned Installer::effectiveUserId() const {
+    return environment_.user.effectiveUserId();
 }
 
 void Installer::debug(const std::string& text) const {

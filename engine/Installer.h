@@ -4,6 +4,7 @@
 // one shared instance wired to the real computer.
 
 #include "engine/Config.h"
+#include "engine/RunLog.h"
 #include "exec/Error.h"
 
 #include <functional>
@@ -38,6 +39,8 @@ struct InstallerEnvironment {
     RunningApplications& applications;
     UserIdentity& user;
     std::ostream& out;
+    // Failed commands with their context; the programs' printed lines reach it on their own way.
+    LogSink log = {};
 };
 
 // How an installation that went through ended, beyond the lines it printed.
@@ -87,12 +90,17 @@ class Installer {
     bool isDebug = false;
     void debug(const std::string& text) const;
 
+    // Writes one entry to the run's log, when it has one.
+    void log(const std::string& entry) const;
+    unsigned effectiveUserId() const;
+
   private:
     // Validates, runs the agent's setup and stores the key: what both entries do once they have
     // decided to install.
     InstallResult install(const Config& config);
     // Runs the agent's setup command with the Config's option words.
-    void setup(const std::vector<std::string>& arguments);
+    void setup(const Config& config);
+    std::optional<Error> runAdministrative(const ShownCommand& command);
     bool isDaemonRunning() const;
 
     InstallerEnvironment environment_;

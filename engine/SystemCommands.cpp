@@ -21,21 +21,27 @@ std::string killallCommand(std::string_view processName) {
 }
 
 std::optional<Error> runAdministrativeCommand(CommandRunner& runner, const UserIdentity& user,
-                                              std::ostream& out, const std::string& command,
-                                              CommandSecrecy secrecy) {
+                                              std::ostream& out, const LogSink& log,
+                                              const ShownCommand& command) {
     if (user.isSuperuser()) {
         try {
-            runner.syncThrows(command);
+            runner.syncThrows(command.text);
         } catch (const Error& error) {
+            if (log) {
+                log(failedCommandEntry(command, error));
+            }
             printLine(out, error.text());
             return error;
         }
         return std::nullopt;
     }
-    const auto outcome =
-        runner.sudo(secrecy == CommandSecrecy::carriesSecret ? command : "sudo " + command);
+    const ShownCommand privileged = command.carriesPassphrase ? command : command.prefixed("sudo ");
+    const auto outcome = runner.sudo(privileged.text);
     if (outcome.succeeded()) {
         return std::nullopt;
+    }
+    if (log) {
+        log(failedCommandEntry(privileged, outcome));
     }
     Error failure = commandError(outcome.statusCode());
     printLine(out, failure.text());
@@ -63,6 +69,11 @@ std::string addCommand(std::string_view passphrase) {
     return "security add-generic-password " + kItem + R"( -l "TalvoBackupAgent" -w ")" +
            escapedForDoubleQuotes(passphrase) + R"(" -T ")" + Installer::agentAppPath + "\" " +
            kKeychain;
+}
+
+ShownCommand addStep(std::string_view passphrase) {
+    // The mask needs no escaping, so its form is exactly the add command's shape.
+    return ShownCommand{addCommand(passphrase), addCommand(kMaskedSecret), true};
 }
 
 std::string escapedForDoubleQuotes(std::string_view text) {

@@ -4,6 +4,7 @@
 // item that keeps the customer's passphrase, the launch daemons, stopping an application and the
 // process search. Also the one rule for running a step with administrator rights.
 
+#include "engine/RunLog.h"
 #include "exec/Error.h"
 
 #include <iosfwd>
@@ -24,18 +25,15 @@ std::string agentSetupCommand(const std::vector<std::string>& arguments);
 // Stops every process of that name.
 std::string killallCommand(std::string_view processName);
 
-// Whether a command line carries a secret. sudo writes every command line it runs, arguments
-// included, to the system's authentication log, so such a line never goes through it.
-enum class CommandSecrecy { plain, carriesSecret };
-
 // A keychain or launch-daemon step that needs administrator rights. The superuser runs the
 // command directly; anyone else runs it through the privileged runner, a plain one behind "sudo "
-// and one that carries a secret as it is (it runs as root already). A failure on either path is
-// printed as one error line and never raised: the next step still runs. Gives that failure, or
-// nothing when the command succeeded.
+// and one that carries the passphrase as it is (it runs as root already, and sudo writes every
+// command line it runs to the system's authentication log). A failure on either path is printed
+// as one error line, written to the log with the command's shown form, and never raised: the next
+// step still runs. Gives that failure, or nothing when the command succeeded.
 std::optional<Error> runAdministrativeCommand(CommandRunner& runner, const UserIdentity& user,
-                                              std::ostream& out, const std::string& command,
-                                              CommandSecrecy secrecy = CommandSecrecy::plain);
+                                              std::ostream& out, const LogSink& log,
+                                              const ShownCommand& command);
 
 // The `security` command lines that keep the customer's encryption passphrase in the System
 // keychain as one generic-password item, readable by the agent's executable without a prompt.
@@ -48,6 +46,8 @@ std::string findCommand();
 std::string deleteCommand();
 // The passphrase stands between double quotes, escaped so that the shell hands it on byte-exact.
 std::string addCommand(std::string_view passphrase);
+// The add command, and for the log the same with the passphrase masked.
+ShownCommand addStep(std::string_view passphrase);
 
 // Protects the characters the shell still interprets between double quotes: \ " $ and `.
 std::string escapedForDoubleQuotes(std::string_view text);

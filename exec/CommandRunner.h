@@ -14,7 +14,8 @@ class CommandRunner {
 
     // Runs the command with the process's own rights, waits for it and returns its stdout and
     // stderr together, trimmed of Unicode whitespace (empty when not valid UTF-8). Throws a
-    // ProcessErrorDomain Error whose code is the exit status when that is not 0.
+    // ProcessErrorDomain Error whose code is the exit status when that is not 0, carrying the
+    // output's last line for the log.
     virtual std::string syncThrows(const std::string& command) = 0;
 
     // Runs the command with administrator rights after the system's authentication dialog. The

@@ -18,8 +18,10 @@ Error::Error(std::string domain, std::int64_t code, std::optional<std::string> d
     : domain_(std::move(domain)), code_(code), description_(std::move(description)),
       text_(render(domain_, code_, description_)) {}
 
-Error commandError(std::int64_t exitStatus) {
-    return Error(kProcessErrorDomain, exitStatus);
+Error commandError(std::int64_t exitStatus, std::optional<std::string> lastOutputLine) {
+    Error error(kProcessErrorDomain, exitStatus);
+    error.lastOutputLine_ = std::move(lastOutputLine);
+    return error;
 }
 
 } // namespace talvo

@@ -75,7 +75,27 @@ bool isValidUtf8SkippingAscii(std::string_view text) {
     return true;
 }
 
+// Enough of a line to tell what went wrong; a log entry must stay one reasonable line.
+constexpr std::size_t kLastLineLimit = 512;
+
 } // namespace
+
+std::string lastOutputLine(std::string_view output) {
+    const std::size_t lineEnd = output.find_last_of('\n');
+    std::string_view line = lineEnd == std::string_view::npos ? output : output.substr(lineEnd + 1);
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    if (line.size() > kLastLineLimit) {
+        std::size_t cut = kLastLineLimit;
+        // Never in the middle of a character: back up over continuation bytes.
+        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        line = line.substr(0, cut);
+    }
+    return std::string(line);
+}
 
 std::string outputText(std::string bytes) {
     if (!isValidUtf8SkippingAscii(bytes)) {
@@ -102,7 +122,7 @@ std::string ShellCommandRunner::syncThrows(const std::string& command) {
         trace_("Result " + output);
     }
     if (status != 0) {
-        throw commandError(status);
+        throw commandError(status, lastOutputLine(output));
     }
     return output;
 }

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 // The real command runner, with what it prints while tracing and how it shapes a command's
 // output.
@@ -30,5 +31,9 @@ class ShellCommandRunner final : public CommandRunner {
 // otherwise trimmed of leading and trailing Unicode whitespace and line ends. Works in place, so
 // that a large output is never copied.
 std::string outputText(std::string bytes);
+
+// The last line of a command's output as outputText gives it, cut to at most 512 bytes at a
+// character boundary: what the system log shows of a failed command.
+std::string lastOutputLine(std::string_view output);
 
 } // namespace talvo

@@ -16,6 +16,15 @@ std::string withoutTrailingSlashes(std::string path) {
     return path;
 }
 
+// Fails to compile when the key table does not declare key as text, so that the table and the
+// way each key is taken cannot disagree.
+consteval const char* textKey(const PreferenceKey& key) {
+    if (key.type != PreferenceType::text) {
+        throw "not a text key";
+    }
+    return key.name;
+}
+
 std::optional<std::string> text(const PropertyDictionary& settings, const char* key) {
     const auto* value = find(settings, key);
     if (value == nullptr) {
@@ -28,19 +37,19 @@ std::optional<std::string> text(const PropertyDictionary& settings, const char* 
 } // namespace
 
 const PropertyDictionary* ManagedPreferences::seedSection(const PropertyDictionary& settings) {
-    const auto* value = find(settings, kSeedConfig);
+    const auto* value = find(settings, kSeedConfig.name);
     return value == nullptr ? nullptr : std::get_if<PropertyDictionary>(&value->value);
 }
 
 Config ManagedPreferences::configFrom(const PropertyDictionary& settings,
                                       std::optional<std::string> seedFileWord) {
     Config result;
-    result.registrationToken = text(settings, kRegistrationToken);
-    result.registrationService = text(settings, kRegistrationService);
-    result.encryptionKey = text(settings, kEncryptionKey);
-    auto seedPath = text(settings, kSeedPath);
+    result.registrationToken = text(settings, textKey(kRegistrationToken));
+    result.registrationService = text(settings, textKey(kRegistrationService));
+    result.encryptionKey = text(settings, textKey(kEncryptionKey));
+    auto seedPath = text(settings, textKey(kSeedPath));
     result.seedPath = seedPath ? std::move(seedPath) : std::move(seedFileWord);
-    result.cleanUp = find(settings, kCleanUp) != nullptr;
+    result.cleanUp = find(settings, kCleanUp.name) != nullptr;
     return result;
 }
 

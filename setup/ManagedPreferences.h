@@ -6,6 +6,7 @@
 #include "engine/Config.h"
 #include "platform/PropertyList.h"
 
+#include <array>
 #include <cstddef>
 #include <iosfwd>
 #include <optional>
@@ -14,6 +15,17 @@
 namespace talvo {
 
 inline constexpr const char* kFileWriteErrorDomain = "FileWriteError";
+
+// How a profile key's value is taken: text (any other type counts as missing), a dictionary
+// (likewise), or presence (any value at all counts, even false).
+enum class PreferenceType { text, dictionary, presence };
+
+// No key has a default: a missing key adds nothing to the agent's arguments. A default for
+// "clean-up" in particular would be wrong, since writing the key at all asks for clean-up.
+struct PreferenceKey {
+    const char* name;
+    PreferenceType type;
+};
 
 class ManagedPreferences {
   public:
@@ -24,12 +36,17 @@ class ManagedPreferences {
     // Far above any real profile, far below what would strain a Mac's memory.
     static constexpr std::size_t kPreferencesSizeLimit = std::size_t{8} << 20;
 
-    static constexpr const char* kRegistrationToken = "reg-token";
-    static constexpr const char* kRegistrationService = "reg-service";
-    static constexpr const char* kEncryptionKey = "encryption-key";
-    static constexpr const char* kSeedPath = "seed-path";
-    static constexpr const char* kSeedConfig = "seed-config";
-    static constexpr const char* kCleanUp = "clean-up";
+    static constexpr PreferenceKey kRegistrationToken{"reg-token", PreferenceType::text};
+    static constexpr PreferenceKey kRegistrationService{"reg-service", PreferenceType::text};
+    static constexpr PreferenceKey kEncryptionKey{"encryption-key", PreferenceType::text};
+    static constexpr PreferenceKey kSeedPath{"seed-path", PreferenceType::text};
+    static constexpr PreferenceKey kSeedConfig{"seed-config", PreferenceType::dictionary};
+    static constexpr PreferenceKey kCleanUp{"clean-up", PreferenceType::presence};
+
+    // Every key the installer reads. profiles/ describes exactly these for admins; a test keeps
+    // the two from drifting apart.
+    static constexpr std::array kKeys{kRegistrationToken, kRegistrationService, kEncryptionKey,
+                                      kSeedPath,          kSeedConfig,          kCleanUp};
 
     // The entries to write to the seed file; nullptr when "seed-config" is missing or holds
     // anything but a dictionary.

@@ -3,7 +3,10 @@
 #include "exec/Error.h"
 #include "platform/Desktop.h"
 #include "setup/ArgumentParser.h"
+#include "talvo/Version.h"
 
+#include <chrono>
+#include <cstdio>
 #include <exception>
 #include <new>
 #include <optional>
@@ -79,15 +82,38 @@ int runSteps(Installer& installer, const FileChecks& files, const std::vector<st
     return status;
 }
 
+// The log's last entry for the run: how it ended and how long it took, in milliseconds.
+void logEnd(const Installer& installer, int status,
+            std::chrono::steady_clock::time_point started) noexcept {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started);
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%lld.%03lld",
+                  static_cast<long long>(elapsed.count() / 1000),
+                  static_cast<long long>(elapsed.count() % 1000));
+    try {
+        installer.log("Setup ended with exit status " + std::to_string(status) + " after " +
+                      seconds + " s");
+    } catch (...) {
+        // Out of memory at the very end: the status is the outcome, the entry is only a copy.
+    }
+}
+
 } // namespace
 
 int runSetup(Installer& installer, const FileChecks& files, const std::vector<std::string>& args,
              const ProfileReader& readProfile, std::ostream& out) {
+    const auto started = std::chrono::steady_clock::now();
+    int status = 0;
     try {
-        return runSteps(installer, files, args, readProfile, out);
+        installer.log(std::string("Setup ") + kVersion + " started by uid " +
+                      std::to_string(installer.effectiveUserId()));
+        status = runSteps(installer, files, args, readProfile, out);
     } catch (...) {
-        return reportUnexpectedFailure(out);
+        status = reportUnexpectedFailure(out);
     }
+    logEnd(installer, status, started);
+    return status;
 }
 
 int reportUnexpectedFailure(std::ostream& out) noexcept {

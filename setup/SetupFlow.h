@@ -23,7 +23,8 @@ inline constexpr int kExitInternalError = 70;
 // One unattended run: stop the running agent, install from the managed profile or else from the
 // KEY=VALUE words (program path first), start the daemons, open the agent application. Returns
 // the process's exit status. Nothing escapes: a failure no step handles is printed as one error
-// line and ends the run at once with the status reportUnexpectedFailure gives.
+// line and ends the run at once with the status reportUnexpectedFailure gives. The installer's log
+// gets the version and the user first and the exit status and duration last.
 int runSetup(Installer& installer, const FileChecks& files, const std::vector<std::string>& args,
              const ProfileReader& readProfile, std::ostream& out);
 

@@ -1,5 +1,7 @@
 #include "engine/Installer.h"
+#include "engine/RunLog.h"
 #include "platform/Desktop.h"
+#include "platform/SystemLog.h"
 #include "setup/ArgumentParser.h"
 #include "setup/SetupFlow.h"
 
@@ -8,6 +10,11 @@
 #include <vector>
 
 int main(int argc, char* argv[]) {
+    // One identifier for every entry of every run, whatever the executable is called, so that an
+    // admin can collect them all with one query.
+    talvo::openSystemLog("talvo-setup");
+    // Every line printed, by whichever part, also goes to the system log, unchanged on stdout.
+    const talvo::CopiedLines copied(std::cout, talvo::writeSystemLog);
     // Even copying the words can run out of memory; no failure may end the run in an abort.
     try {
         const std::vector<std::string> args(argv, argv + argc);

@@ -42,7 +42,11 @@ struct FakeComputer final : CommandRunner,
     std::function<void(const std::string&)> onCommand = [](const std::string&) {};
     std::function<void()> onApplicationLookup = [] {};
     std::ostringstream transcript;
-    Installer installer{InstallerEnvironment{*this, *this, *this, *this, *this, *this, transcript}};
+    // The installer's log entries, in order.
+    Lines logged;
+    Installer installer{
+        InstallerEnvironment{*this, *this, *this, *this, *this, *this, transcript,
+                             [this](const std::string& entry) { logged.push_back(entry); }}};
 
     Lines lines() const {
         Lines result;

@@ -131,3 +131,27 @@ TEST(OutputText, SeesNonAsciiBytesInEveryLaneOfTheAsciiScan) {
 
 } // namespace
 } // namespace talvo
+
+namespace talvo {
+namespace {
+
+// A failure carries its output's last line for the log, never more than 512 bytes of it and
+// never half a character; its printed text stays the status alone.
+TEST(LastOutputLine, TravelsWithTheFailureCutAtACharacterBoundary) {
+    try {
+        Task::syncThrows("echo first; echo 'second line'; exit 4");
+        ADD_FAILURE() << "no failure";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.lastOutputLine(), "second line");
+        EXPECT_EQ(error.text(), "Error Domain=ProcessErrorDomain Code=4 \"(null)\"");
+    }
+    const std::string longLine = std::string(511, 'a') + "\u20AC" + "tail";
+    EXPECT_EQ(lastOutputLine("one\r\ntwo\r"), "two");
+    EXPECT_EQ(lastOutputLine("only"), "only");
+    EXPECT_EQ(lastOutputLine("ends\n"), "");
+    EXPECT_EQ(lastOutputLine("x\n" + longLine), std::string(511, 'a'));
+    EXPECT_EQ(lastOutputLine(std::string(600, 'b')), std::string(512, 'b'));
+}
+
+} // namespace
+} // namespace talvo

@@ -1,4 +1,6 @@
+#include "engine/RunLog.h"
 #include "setup/SetupFlow.h"
+#include "talvo/Version.h"
 #include "tests/engine/FakeComputer.h"
 
 #include <algorithm>
@@ -97,6 +99,47 @@ TEST(UnexpectedFailure, BeforeAnythingIsInstalledStopsTheRunToo) {
     computer.onApplicationLookup = [] { throw std::bad_alloc(); };
     EXPECT_EQ(runWithWords(computer), kExitOutOfMemory);
     EXPECT_EQ(computer.lines(), Lines{R"(Error Domain=InternalError Code=71 "Out of memory")"});
+}
+
+} // namespace
+} // namespace talvo
+
+namespace talvo {
+namespace {
+
+// The log tells the version and the user first, then every printed line with each failed
+// command's context just before its error line, then the status and the duration; the standard
+// output stays exactly what it was.
+TEST(SetupFlowLog, FramesThePrintedLinesWithVersionAndOutcomeAndPutsContextBeforeErrors) {
+    FakeComputer computer;
+    computer.userId = 501;
+    computer.privileged = {{"daemon --init", {Kind::Ran, 7}}};
+    {
+        const CopiedLines copied(computer.transcript, [&computer](const std::string& line) {
+            // The fake's own notes of what ran are not printed lines.
+            if (line.find("> ") == std::string::npos) {
+                computer.logged.push_back(line);
+            }
+        });
+        EXPECT_EQ(runSetup(computer.installer, computer, {"Setup", "REG_TOKEN=tok-secret"},
+                           noProfile, computer.transcript),
+                  7);
+    }
+    const Lines& logged = computer.logged;
+    ASSERT_EQ(logged.size(), 7u) << ::testing::PrintToString(logged);
+    EXPECT_EQ(logged[0], std::string("Setup ") + kVersion + " started by uid 501");
+    EXPECT_EQ(logged[1], "Checking MDM...");
+    EXPECT_EQ(logged[2], "No MDM found...");
+    EXPECT_EQ(logged[3], "Installing User...");
+    EXPECT_EQ(logged[4], "Privileged command failed (exit status 7): \"/Applications/Talvo Backup "
+                         "Agent.app/Contents/MacOS/TalvoBackupAgent\" daemon --init "
+                         "-reg-token=********");
+    EXPECT_EQ(logged[5], errorLine(7));
+    EXPECT_TRUE(logged[6].starts_with("Setup ended with exit status 7 after 0.")) << logged[6];
+    EXPECT_TRUE(logged[6].ends_with(" s")) << logged[6];
+    for (const auto& entry : logged) {
+        EXPECT_EQ(entry.find("tok-secret"), std::string::npos) << entry;
+    }
 }
 
 } // namespace

@@ -1,0 +1,33 @@
+# Installs the build in BUILD_DIR into a fresh PREFIX and checks that each program and each
+# compiled translation is where GNUInstallDirs says, and nothing of the tests came along.
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
+                RESULT_VARIABLE status OUTPUT_QUIET)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "cmake --install failed: ${status}")
+endif()
+
+set(expected "${BINDIR}/Setup")
+if(WITH_APP)
+    list(APPEND expected "${BINDIR}/AgentInstaller" "${TRANSLATIONSDIR}/AgentInstaller_de.qm")
+endif()
+foreach(file IN LISTS expected)
+    if(NOT EXISTS "${PREFIX}/${file}")
+        message(FATAL_ERROR "not installed: ${file}")
+    endif()
+endforeach()
+foreach(program Setup AgentInstaller)
+    if(EXISTS "${PREFIX}/${BINDIR}/${program}" AND NOT IS_DIRECTORY "${PREFIX}/${BINDIR}/${program}")
+        execute_process(COMMAND test -x "${PREFIX}/${BINDIR}/${program}" RESULT_VARIABLE runnable)
+        if(NOT runnable EQUAL 0)
+            message(FATAL_ERROR "not executable: ${BINDIR}/${program}")
+        endif()
+    endif()
+endforeach()
+
+file(GLOB_RECURSE installed RELATIVE "${PREFIX}" "${PREFIX}/*")
+list(LENGTH expected expectedCount)
+list(LENGTH installed installedCount)
+if(NOT installedCount EQUAL expectedCount)
+    message(FATAL_ERROR "installed ${installed}, expected only ${expected}")
+endif()
