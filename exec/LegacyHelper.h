@@ -15,7 +15,8 @@ struct PrivilegedOutcome {
         Ran,         // the tool ran; exitStatus is its status
         Dismissed,   // the user dismissed the authentication dialog
         Denied,      // not authorized, or the elevation tool failed on its own
-        Unavailable, // no authorization could be obtained (no elevation tool)
+        Unavailable, // no authorization could be obtained (no elevation tool, no Security
+                     // framework)
     };
 
     Kind kind = Kind::Unavailable;

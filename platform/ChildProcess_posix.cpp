@@ -53,13 +53,29 @@ class SpawnFileActions {
         return posix_spawn_file_actions_adddup2(&actions_, source, stream) == 0;
     }
     bool closeAllAbove(int stream) {
+#ifdef POSIX_SPAWN_CLOEXEC_DEFAULT
+        // Done by the attribute there (see SpawnAttributes::detach).
+        (void)stream;
+        return true;
+#else
         return posix_spawn_file_actions_addclosefrom_np(&actions_, stream + 1) == 0;
+#endif
     }
-    const posix_spawn_file_actions_t* get() const { return &actions_; }
+    const posix_spawn_file_actions_t* get() const {
+        return &actions_;
+    }
 
   private:
     posix_spawn_file_actions_t actions_{};
 };
+
+// Where the spawn can close every descriptor the file actions do not name (macOS), a detached
+// start asks for that; its three streams are always named, so they stay.
+#ifdef POSIX_SPAWN_CLOEXEC_DEFAULT
+constexpr short kCloseUnnamedDescriptors = POSIX_SPAWN_CLOEXEC_DEFAULT;
+#else
+constexpr short kCloseUnnamedDescriptors = 0;
+#endif
 
 class SpawnAttributes {
   public:
@@ -78,7 +94,8 @@ class SpawnAttributes {
         posix_spawnattr_setsigmask(&attributes_, &none);
         posix_spawnattr_setsigdefault(&attributes_, &all);
         posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK |
-                                                   POSIX_SPAWN_SETSIGDEF);
+                                                   POSIX_SPAWN_SETSIGDEF |
+                                                   kCloseUnnamedDescriptors);
     }
     const posix_spawnattr_t* get() const { return &attributes_; }
 
@@ -120,6 +137,17 @@ struct Pipe {
 // holds the pipe open; the child gets the write end only through the spawn's dup2.
 std::optional<Pipe> openPipe() {
     int ends[2];
+#ifdef __APPLE__
+    // No pipe2 there: a start on another thread between the two calls could inherit the ends.
+    if (::pipe(ends) != 0) {
+        return std::nullopt;
+    }
+    Pipe opened{FileDescriptor(ends[0]), FileDescriptor(ends[1])};
+    if (!posix::closeOnExec(ends[0]) || !posix::closeOnExec(ends[1])) {
+        return std::nullopt;
+    }
+    return opened;
+#else
     if (::pipe2(ends, O_CLOEXEC) != 0) {
         return std::nullopt;
     }
@@ -130,6 +158,7 @@ std::optional<Pipe> openPipe() {
     ::fcntl(ends[0], F_SETPIPE_SZ, kPipeSize);
 #endif
     return Pipe{FileDescriptor(ends[0]), FileDescriptor(ends[1])};
+#endif
 }
 
 // A connected pair of sockets for a child's stdin: the child reads its end, we send on ours. A
@@ -142,10 +171,22 @@ struct InputChannel {
 
 std::optional<InputChannel> openInputChannel() {
     int ends[2];
+#ifdef SOCK_CLOEXEC
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
         return std::nullopt;
     }
     return InputChannel{FileDescriptor(ends[0]), FileDescriptor(ends[1])};
+#else
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0) {
+        return std::nullopt;
+    }
+    InputChannel channel{FileDescriptor(ends[0]), FileDescriptor(ends[1])};
+    if (!posix::closeOnExec(ends[0]) || !posix::closeOnExec(ends[1]) ||
+        !posix::noSignalOnBrokenPipe(ends[0])) {
+        return std::nullopt;
+    }
+    return channel;
+#endif
 }
 
 // Sends all of input and closes our end, so that the child reads end of file behind it. A child
@@ -153,7 +194,7 @@ std::optional<InputChannel> openInputChannel() {
 void sendAllAndClose(FileDescriptor& ours, std::string_view input) {
     while (!input.empty()) {
         const ssize_t sent = posix::retryOnInterrupt(
-            [&] { return ::send(ours.get(), input.data(), input.size(), MSG_NOSIGNAL); });
+            [&] { return ::send(ours.get(), input.data(), input.size(), posix::kSendNoSignal); });
         if (sent <= 0) {
             break;
         }
@@ -163,13 +204,6 @@ void sendAllAndClose(FileDescriptor& ours, std::string_view input) {
 }
 
 constexpr int kUnknownStatus = 1;
-
-int shellStatus(int waitStatus) {
-    if (WIFSIGNALED(waitStatus)) {
-        return 128 + WTERMSIG(waitStatus);
-    }
-    return WEXITSTATUS(waitStatus);
-}
 
 // Waits for a started child once, whichever way the caller leaves: a child that is never
 // waited for would stay behind as a zombie for the rest of the installer's run.
@@ -190,7 +224,7 @@ class StartedChild {
         // Reaped elsewhere (SIGCHLD ignored, say): how it ended is unknown, and unknown must not
         // read as success.
         return posix::retryOnInterrupt([&] { return ::waitpid(pid, &waitStatus, 0); }) == pid
-                   ? shellStatus(waitStatus)
+                   ? posix::shellStatus(waitStatus)
                    : kUnknownStatus;
     }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +27,25 @@ bool isBundlePath(std::string_view path);
 // key is missing or not text.
 std::optional<std::string> infoString(const std::string& bundlePath, std::string_view key);
 
+// Tells, one running program at a time, whether it is an application with this bundle identifier:
+// its executable must be its innermost bundle's main executable, so helpers and daemons that share
+// the bundle's MacOS folder are not the application. Each bundle's Info.plist is read once per
+// matcher, since many processes share a bundle.
+class ApplicationMatcher {
+  public:
+    explicit ApplicationMatcher(std::string bundleIdentifier);
+    bool isApplication(const std::string& executablePath);
+
+  private:
+    struct BundleFacts {
+        std::optional<std::string> identifier;
+        std::optional<std::string> mainExecutable;
+    };
+
+    std::string bundleIdentifier_;
+    std::map<std::string, BundleFacts> bundles_;
+};
+
 } // namespace talvo::bundle
 
 namespace talvo {
@@ -51,7 +71,8 @@ class Workspace {
     virtual void openURL(const std::string& url) = 0;
 };
 
-// Bundles start their main executable detached; other URLs go to xdg-open.
+// Opens detached: on macOS through /usr/bin/open; elsewhere a bundle starts its main executable
+// and other URLs go to xdg-open.
 class SystemWorkspace final : public Workspace {
   public:
     void openBundle(const std::string& path) override;
@@ -65,10 +86,11 @@ class RunningApplications {
     virtual bool isRunning(const std::string& bundleIdentifier) const = 0;
 };
 
-// Scans /proc: a process is a running application of a bundle only when it runs that bundle's
-// main executable ("<bundle>.app/Contents/MacOS/" plus the CFBundleExecutable of its
-// Contents/Info.plist, which also gives the CFBundleIdentifier). The innermost bundle counts, so
-// an application nested in another's MacOS folder is its own.
+// Lists the processes (/proc, or the kernel's process table on macOS): a process is a running
+// application of a bundle only when it runs that bundle's main executable ("<bundle>.app/Contents/
+// MacOS/" plus the CFBundleExecutable of its Contents/Info.plist, which also gives the
+// CFBundleIdentifier). The innermost bundle counts, so an application nested in another's MacOS
+// folder is its own.
 class SystemRunningApplications final : public RunningApplications {
   public:
     bool isRunning(const std::string& bundleIdentifier) const override;

@@ -1,71 +1,13 @@
 #include "platform/ChildProcess.h"
 #include "platform/Desktop.h"
 #include "platform/FileURL.h"
-#include "platform/PropertyList.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <sys/stat.h>
 #include <unistd.h>
-
-namespace talvo::bundle {
-
-namespace {
-
-constexpr std::string_view kBundleExtension = ".app";
-constexpr std::string_view kExecutablesFolder = ".app/Contents/MacOS/";
-
-// A bundle needs a name in front of its extension.
-bool hasBundleName(std::string_view pathEndingInExtension) {
-    const auto nameEnd = pathEndingInExtension.size() - kBundleExtension.size();
-    return nameEnd > 0 && pathEndingInExtension[nameEnd - 1] != '/';
-}
-
-} // namespace
-
-std::optional<std::string> bundleOfExecutable(std::string_view executablePath) {
-    const auto folder = executablePath.rfind(kExecutablesFolder);
-    if (folder == std::string_view::npos ||
-        folder + kExecutablesFolder.size() == executablePath.size()) {
-        return std::nullopt;
-    }
-    const auto bundlePath = executablePath.substr(0, folder + kBundleExtension.size());
-    if (!hasBundleName(bundlePath)) {
-        return std::nullopt;
-    }
-    return std::string(bundlePath);
-}
-
-bool isBundlePath(std::string_view path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.remove_suffix(1);
-    }
-    return path.ends_with(kBundleExtension) && hasBundleName(path);
-}
-
-std::optional<std::string> mainExecutable(const std::string& bundlePath) {
-    const auto name = infoString(bundlePath, "CFBundleExecutable");
-    // A file name inside Contents/MacOS, never a path into another folder.
-    if (!name || name->empty() || *name == "." || *name == ".." ||
-        name->find('/') != std::string::npos) {
-        return std::nullopt;
-    }
-    return bundlePath + "/Contents/MacOS/" + *name;
-}
-
-std::optional<std::string> infoString(const std::string& bundlePath, std::string_view key) {
-    const auto info = readPropertyList(bundlePath + "/Contents/Info.plist");
-    if (!info) {
-        return std::nullopt;
-    }
-    return textValue(*info, key);
-}
-
-} // namespace talvo::bundle
 
 namespace talvo {
 
@@ -121,12 +63,6 @@ std::optional<std::string> executableOf(const std::filesystem::path& processFold
 
 } // namespace
 
-// Follows symbolic links and counts folders, as the desktop's own existence test does.
-bool LocalFileChecks::fileExists(const std::string& path) const {
-    struct stat status {};
-    return !path.empty() && ::stat(path.c_str(), &status) == 0;
-}
-
 void SystemWorkspace::openBundle(const std::string& path) {
     if (const auto executable = bundle::mainExecutable(path)) {
         startDetached(*executable, {});
@@ -144,34 +80,15 @@ void SystemWorkspace::openURL(const std::string& url) {
 }
 
 bool SystemRunningApplications::isRunning(const std::string& bundleIdentifier) const {
-    // What a bundle's Info.plist says, read once per scan: many processes share a bundle.
-    struct BundleFacts {
-        std::optional<std::string> identifier;
-        std::optional<std::string> mainExecutable;
-    };
-    std::map<std::string, BundleFacts> bundles;
+    bundle::ApplicationMatcher matcher(bundleIdentifier);
     std::error_code error;
     for (std::filesystem::directory_iterator entry("/proc", error), end; !error && entry != end;
          entry.increment(error)) {
         if (!isProcessFolder(entry->path().filename().string())) {
             continue;
         }
-        const auto executable = executableOf(entry->path());
-        if (!executable) {
-            continue;
-        }
-        const auto bundlePath = bundle::bundleOfExecutable(*executable);
-        if (!bundlePath) {
-            continue;
-        }
-        auto [known, isNew] = bundles.try_emplace(*bundlePath);
-        if (isNew) {
-            known->second = {bundle::infoString(*bundlePath, "CFBundleIdentifier"),
-                             bundle::mainExecutable(*bundlePath)};
-        }
-        // Helpers and daemons that share the bundle's MacOS folder are not the application.
-        if (known->second.identifier == bundleIdentifier &&
-            known->second.mainExecutable == *executable) {
+        if (const auto executable = executableOf(entry->path());
+            executable && matcher.isApplication(*executable)) {
             return true;
         }
     }

@@ -59,10 +59,15 @@ constexpr auto kYoungestStaleTemporary = std::chrono::seconds(10);
 
 // A temporary of ours nobody is writing: a regular file, unlocked, and not touched lately.
 bool isAbandoned(int descriptor, const struct stat& status) {
+#ifdef __APPLE__
+    const timespec& modifiedAt = status.st_mtimespec;
+#else
+    const timespec& modifiedAt = status.st_mtim;
+#endif
     const auto modified = std::chrono::system_clock::time_point(
-        std::chrono::seconds(status.st_mtim.tv_sec) +
+        std::chrono::seconds(modifiedAt.tv_sec) +
         std::chrono::duration_cast<std::chrono::system_clock::duration>(
-            std::chrono::nanoseconds(status.st_mtim.tv_nsec)));
+            std::chrono::nanoseconds(modifiedAt.tv_nsec)));
     return S_ISREG(status.st_mode) &&
            std::chrono::system_clock::now() - modified >= kYoungestStaleTemporary &&
            ::flock(descriptor, LOCK_EX | LOCK_NB) == 0;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/socket.h>
 #include <vector>
 
 // The small building blocks every system call site here shares: owning a descriptor, retrying a
@@ -47,8 +48,25 @@ template <typename Operation> auto retryOnInterrupt(Operation operation) {
 // All of text to the descriptor; false (errno set) when a write fails or writes nothing.
 bool writeAll(int descriptor, std::string_view text);
 
+// Marks the descriptor close-on-exec, for systems that cannot ask for it when opening.
+bool closeOnExec(int descriptor);
+
+// A send on this socket to a peer that has gone fails with EPIPE instead of raising SIGPIPE, for
+// systems whose send has no flag for that; true where the flag exists.
+bool noSignalOnBrokenPipe(int socket);
+
+// The send flag that keeps a broken connection from raising SIGPIPE, where there is one.
+#ifdef MSG_NOSIGNAL
+constexpr int kSendNoSignal = MSG_NOSIGNAL;
+#else
+constexpr int kSendNoSignal = 0;
+#endif
+
 // Up to size bytes into buffer; the count read (short only at end of file), or nothing.
 std::optional<std::size_t> readUpTo(int descriptor, char* buffer, std::size_t size);
+
+// A wait status in shell terms: the exit status, or 128 plus the number of the ending signal.
+int shellStatus(int waitStatus);
 
 // The argument vector that a new program takes: program first, then arguments, each entry its
 // own heap copy, the last one null. Freed whatever path the caller takes.

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 
@@ -43,6 +45,21 @@ bool writeAll(int descriptor, std::string_view text) {
     return true;
 }
 
+bool closeOnExec(int descriptor) {
+    const int flags = ::fcntl(descriptor, F_GETFD);
+    return flags != -1 && ::fcntl(descriptor, F_SETFD, flags | FD_CLOEXEC) != -1;
+}
+
+bool noSignalOnBrokenPipe(int socket) {
+#ifdef SO_NOSIGPIPE
+    const int on = 1;
+    return ::setsockopt(socket, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on) == 0;
+#else
+    (void)socket;
+    return true;
+#endif
+}
+
 std::optional<std::size_t> readUpTo(int descriptor, char* buffer, std::size_t size) {
     std::size_t filled = 0;
     while (filled < size) {
@@ -57,6 +74,13 @@ std::optional<std::size_t> readUpTo(int descriptor, char* buffer, std::size_t si
         filled += static_cast<std::size_t>(count);
     }
     return filled;
+}
+
+int shellStatus(int waitStatus) {
+    if (WIFSIGNALED(waitStatus)) {
+        return 128 + WTERMSIG(waitStatus);
+    }
+    return WEXITSTATUS(waitStatus);
 }
 
 ArgumentVector::ArgumentVector(const std::string& program,

@@ -1,0 +1,66 @@
+#include "platform/ChildProcess.h"
+#include "platform/PrivilegedExecution.h"
+
+#include <utility>
+
+// The tool that asks for an administrator's password and then runs a program as root. Always
+// an absolute path: a PATH search would let whoever controls the environment pick the program
+// that receives the password. Test builds compile this file again with a stand-in.
+#ifndef TALVO_ELEVATION_TOOL
+#define TALVO_ELEVATION_TOOL "/usr/bin/pkexec"
+#endif
+
+namespace talvo {
+
+namespace {
+
+// pkexec's own exit statuses: the dialog was dismissed, or rights were refused or pkexec itself
+// failed. A tool that exits with one of them itself looks the same, which is why callers must
+// read Canceled and Denied as "maybe did not run" and never as success.
+constexpr int kDialogDismissedStatus = 126;
+constexpr int kNotAuthorizedStatus = 127;
+
+} // namespace
+
+// Here the authorization is the elevation tool, found once.
+struct PrivilegedAuthorization::State {
+    std::string toolPath;
+};
+
+std::optional<PrivilegedAuthorization> PrivilegedAuthorization::create() {
+    if (!isExecutableFile(TALVO_ELEVATION_TOOL)) {
+        return std::nullopt;
+    }
+    return PrivilegedAuthorization(std::make_unique<State>(State{TALVO_ELEVATION_TOOL}));
+}
+
+PrivilegedAuthorization::PrivilegedAuthorization(std::unique_ptr<State> state)
+    : state_(std::move(state)) {}
+PrivilegedAuthorization::~PrivilegedAuthorization() = default;
+PrivilegedAuthorization::PrivilegedAuthorization(PrivilegedAuthorization&& other) noexcept =
+    default;
+PrivilegedAuthorization&
+PrivilegedAuthorization::operator=(PrivilegedAuthorization&& other) noexcept = default;
+
+// pkexec runs the program with every user id root and passes stdin and stdout through.
+PrivilegedRun PrivilegedAuthorization::run(const std::string& path,
+                                           const std::vector<std::string>& arguments,
+                                           std::string_view input) const {
+    using Result = PrivilegedRun::Result;
+    std::vector<std::string> toolArguments{path};
+    toolArguments.insert(toolArguments.end(), arguments.begin(), arguments.end());
+    const std::optional<int> status = runDiscardingOutput(state_->toolPath, toolArguments, input);
+    if (!status) {
+        return {Result::Failed, 0};
+    }
+    switch (*status) {
+    case kDialogDismissedStatus:
+        return {Result::Canceled, 0};
+    case kNotAuthorizedStatus:
+        return {Result::Denied, 0};
+    default:
+        return {Result::Ran, *status};
+    }
+}
+
+} // namespace talvo

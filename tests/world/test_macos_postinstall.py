@@ -1,0 +1,82 @@
+"""The macOS package's postinstall script, run in the world as Installer runs it (as root, with the
+package path, install location and target volume), over the Linux Setup laid where the package's
+payload puts it: it passes the package's words through one per line and returns Setup's status."""
+
+import shutil
+from pathlib import Path
+
+from test_setup_e2e import CHECKING, INSTALLING_USER, NO_MDM, SHORT_KEY, SetupTestCase
+from worldcase import PRODUCT
+
+POSTINSTALL = Path(__file__).resolve().parents[2] / "packaging" / "macos" / "postinstall"
+PAYLOAD_SETUP = "/Library/Application Support/Talvo Backup Agent/Installer/Setup"
+SCRIPTS = "/var/world/package/scripts"
+
+
+class PostinstallTest(SetupTestCase):
+    def package_world(self, words=None):
+        """A world with the package's payload installed and its scripts unpacked."""
+        world = self.new_world()
+        setup = world.host_path(PAYLOAD_SETUP)
+        setup.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(PRODUCT, setup)
+        setup.chmod(0o755)
+        script = world.host_path(f"{SCRIPTS}/postinstall")
+        script.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(POSTINSTALL, script)
+        script.chmod(0o755)
+        if words is not None:
+            world.write(f"{SCRIPTS}/setup.words", words)
+        return world
+
+    def postinstall(self, world, user="root", **options):
+        session = self.run_in(world, [f"{SCRIPTS}/postinstall", "/var/world/package/Talvo.pkg",
+                                      "/", "/"], user=user, **options)
+        self.assertFalse(session.timed_out, session.stdout)
+        return session
+
+    def test_words_reach_setup_whole_and_its_success_is_returned(self):
+        # Values keep their inner spaces and shell characters; comments and blank lines are no
+        # words; the last line needs no line feed.
+        world = self.package_world(
+            "# written by the admin\n"
+            "REG_TOKEN=tok-123\n"
+            "\n"
+            "REG_SERVICE=https://backup.example/reg\n"
+            "ENCRYPTION_KEY=correct horse  battery * $HOME")
+        session = self.postinstall(world)
+        self.assertEqual(session.lines, [CHECKING, NO_MDM, INSTALLING_USER])
+        self.assertEqual(session.status, 0, session.stdout)
+        self.assert_registered(world, "-reg-token=tok-123",
+                               "-reg-service=https://backup.example/reg")
+        self.assert_key(world, "correct horse  battery * $HOME")
+        self.assert_app_opened(session)
+
+    def test_setup_failure_status_is_returned(self):
+        world = self.package_world("REG_TOKEN=t\nENCRYPTION_KEY=1234567\n")
+        session = self.postinstall(world)
+        self.assertEqual(session.lines, [CHECKING, NO_MDM, INSTALLING_USER, SHORT_KEY])
+        self.assertEqual(session.status, 65)
+        self.assert_not_registered(world)
+
+    def test_agent_setup_failure_status_is_returned(self):
+        world = self.package_world("REG_TOKEN=t\nENCRYPTION_KEY=long enough key\n")
+        world.set_agent_init_status(9)
+        session = self.postinstall(world, expect_launch=False)
+        self.assertEqual(session.status, 9, session.stdout)
+
+    def test_without_words_setup_runs_with_none(self):
+        world = self.package_world()
+        session = self.postinstall(world)
+        self.assertEqual(session.lines, [CHECKING, NO_MDM])
+        self.assertEqual(session.status, 0)
+        self.assert_not_registered(world)
+        self.assert_app_opened(session)
+
+    def test_refuses_to_run_setup_as_a_normal_user(self):
+        world = self.package_world("REG_TOKEN=t\nENCRYPTION_KEY=long enough key\n")
+        session = self.postinstall(world, user="501", expect_launch=False)
+        self.assertEqual(session.status, 77)
+        self.assertIn("must run as root", session.stderr)
+        self.assert_not_registered(world)
+        self.assertEqual(world.calls(), [])
