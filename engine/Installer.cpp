@@ -6,9 +6,8 @@
 #include "exec/ShellCommandRunner.h"
 #include "platform/ChildProcess.h"
 #include "platform/Desktop.h"
-#include "platform/FileURL.h"
+#include "platform/Posix.h"
 #include "platform/SystemLog.h"
-#include "platform/UserIdentity.h"
 
 #include <iostream>
 

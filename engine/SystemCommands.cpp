@@ -2,8 +2,8 @@
 
 #include "engine/Installer.h"
 #include "exec/CommandRunner.h"
+#include "platform/Posix.h"
 #include "platform/UnicodeText.h"
-#include "platform/UserIdentity.h"
 
 namespace talvo {
 

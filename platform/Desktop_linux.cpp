@@ -1,6 +1,5 @@
 #include "platform/ChildProcess.h"
 #include "platform/Desktop.h"
-#include "platform/FileURL.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,5 @@
 #include "platform/ChildProcess.h"
 #include "platform/Desktop.h"
-#include "platform/ProcessArguments.h"
 
 #include <algorithm>
 #include <cerrno>

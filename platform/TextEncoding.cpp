@@ -1,4 +1,4 @@
-#include "platform/TextEncoding.h"
+#include "platform/PropertyListScan.h"
 
 namespace talvo::encoding {
 

@@ -1,5 +1,4 @@
 #include "platform/PropertyListScan.h"
-#include "platform/TextEncoding.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 #include "setup/ArgumentParser.h"
 
-#include "exec/Task.h"
+#include "exec/ShellCommandRunner.h"
 #include "platform/UnicodeText.h"
 #include "setup/ManagedPreferences.h"
 

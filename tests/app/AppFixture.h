@@ -34,7 +34,6 @@ class FakeInstallerBackend final : public InstallerBackend {
     // Set before the installation starts.
     std::function<void(const Config&)> onRun;
     std::atomic<bool> held = false;
-    bool configured = false;
 
     void run(const Config& config) override {
         const std::string key = config.encryptionKey ? " with key " + *config.encryptionKey : "";
@@ -46,7 +45,7 @@ class FakeInstallerBackend final : public InstallerBackend {
     }
     void bootstrap() override { record("bootstrap"); }
     void runStatusApp() override { record("runStatusApp"); }
-    bool isInitialized() const override { return configured; }
+    bool isInitialized() const override { return false; }
     void openURL(const std::string& url) override { record(("open " + url).c_str()); }
 
     // Lets a held run() go on; any number of times.
@@ -79,18 +78,14 @@ inline void useFreshSettings() {
     QSettings().clear();
 }
 
-// The visible widgets of this type inside the root, sheets included.
-template <typename Widget> QList<Widget*> shown(const QWidget& root) {
-    QList<Widget*> widgets = root.findChildren<Widget*>();
-    widgets.removeIf([](const Widget* widget) { return !widget->isVisible(); });
-    return widgets;
-}
-
 // The texts of every visible label and button, once replaced screens have gone.
 inline QStringList visibleTexts(const QWidget& root) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QStringList texts;
-    for (const QWidget* widget : shown<QWidget>(root)) {
+    for (const QWidget* widget : root.findChildren<QWidget*>()) {
+        if (!widget->isVisible()) {
+            continue;
+        }
         if (const auto* label = qobject_cast<const QLabel*>(widget)) {
             texts << label->text();
         } else if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
@@ -100,32 +95,13 @@ inline QStringList visibleTexts(const QWidget& root) {
     return texts;
 }
 
-// The visible wrapped labels given fewer lines than their text needs at their width.
-inline QStringList cutOffTexts(const QWidget& root) {
-    QStringList texts;
-    for (const QLabel* label : shown<QLabel>(root)) {
-        if (label->wordWrap() && label->height() < label->heightForWidth(label->width())) {
-            texts << label->text();
-        }
-    }
-    return texts;
-}
-
-// The visible button with this text, or the visible field with this placeholder; or nothing.
-template <typename Widget> Widget* visible(const QWidget& root, const QString& text) {
-    const char* property = std::is_base_of_v<QLineEdit, Widget> ? "placeholderText" : "text";
-    for (Widget* widget : shown<Widget>(root)) {
-        if (widget->property(property).toString() == text) {
-            return widget;
-        }
-    }
-    return nullptr;
-}
-
-// The same, for a widget the test goes on to use.
+// The visible button with this text, or the visible field with this placeholder; fatal if none.
 template <typename Widget> Widget& require(const QWidget& root, const QString& text) {
-    if (Widget* found = visible<Widget>(root, text)) {
-        return *found;
+    const char* property = std::is_base_of_v<QLineEdit, Widget> ? "placeholderText" : "text";
+    for (Widget* widget : root.findChildren<Widget*>()) {
+        if (widget->isVisible() && widget->property(property).toString() == text) {
+            return *widget;
+        }
     }
     qFatal("nothing visible shows \"%s\"", qPrintable(text));
 }
@@ -136,17 +112,6 @@ inline void click(const QWidget& root, const QString& text) {
     QAbstractButton& button = require<QAbstractButton>(root, text);
     const QPoint where(std::min(8, button.width() / 2), button.height() / 2);
     QTest::mouseClick(&button, Qt::LeftButton, Qt::NoModifier, where);
-}
-
-// Types key by key, letters outside ASCII included (QTest's own typing knows ASCII only).
-inline void typeInto(const QWidget& root, const QString& placeholder, const QString& text) {
-    QLineEdit& field = require<QLineEdit>(root, placeholder);
-    field.setFocus();
-    for (const QChar character : text) {
-        const auto key =
-            character.unicode() < 0x80 ? Qt::Key(character.toUpper().unicode()) : Qt::Key_unknown;
-        QTest::sendKeyEvent(QTest::Click, &field, key, QString(character), Qt::NoModifier);
-    }
 }
 
 // The installer's window on screen over a fake engine whose log also holds every write to the
@@ -173,14 +138,9 @@ struct Launched {
 
     // The one visible sheet, or nothing when there is none or more than one.
     QDialog* sheet() const {
-        const QList<QDialog*> sheets = shown<QDialog>(window);
+        QList<QDialog*> sheets = window.findChildren<QDialog*>();
+        sheets.removeIf([](const QDialog* sheet) { return !sheet->isVisible(); });
         return sheets.size() == 1 ? sheets.front() : nullptr;
-    }
-
-    void chooseOwn(const QString& passphrase, const QString& confirmation) {
-        click(window, ownOption);
-        typeInto(window, "Passphrase", passphrase);
-        typeInto(window, "Confirm Passphrase", confirmation);
     }
 
     bool installEnabled() const { return require<QAbstractButton>(window, "Install").isEnabled(); }

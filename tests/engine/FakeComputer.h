@@ -7,7 +7,7 @@
 #include "exec/Error.h"
 #include "platform/ChildProcess.h"
 #include "platform/Desktop.h"
-#include "platform/UserIdentity.h"
+#include "platform/Posix.h"
 
 #include <functional>
 #include <map>
@@ -34,7 +34,6 @@ struct FakeComputer final : CommandRunner,
     // Keyed by a text that occurs in the command line.
     std::map<std::string, int> failures;
     std::map<std::string, PrivilegedOutcome> privileged;
-    std::optional<std::string> processList = std::string(); // nothing: ps could not be started
     std::set<std::string> files;
     unsigned userId = 0;
     // Called on every command run without rights after it is noted, and on every look for a
@@ -78,7 +77,7 @@ struct FakeComputer final : CommandRunner,
             transcript << " [" << argument << "]";
         }
         transcript << '\n';
-        return processList;
+        return std::string();
     }
     bool fileExists(const std::string& path) const override { return files.contains(path); }
     void openBundle(const std::string& path) override { transcript << "open> " << path << '\n'; }

@@ -11,36 +11,24 @@
 #include <string_view>
 #include <unistd.h>
 
-namespace {
-
-constexpr int kDismissedStatus = 126;
-constexpr int kDeniedStatus = 127;
-
-int actAsElevationTool(int argc, char** argv) {
-    if (const char* log = std::getenv("TALVO_FAKE_PKEXEC_LOG"); log != nullptr && *log != '\0') {
+static int actAsElevationTool(int argc, char** argv) {
+    if (const char* log = std::getenv("TALVO_FAKE_PKEXEC_LOG")) {
         std::ofstream lines(log, std::ios::app);
         lines << "COMMAND=";
         for (int index = 1; index < argc; ++index) {
-            lines << (index > 1 ? " " : "") << argv[index];
+            lines << argv[index] << (index + 1 < argc ? " " : "\n");
         }
-        lines << '\n';
     }
     const char* const answer = std::getenv("TALVO_FAKE_PKEXEC");
-    const std::string_view dialog = answer == nullptr || *answer == '\0' ? "allow" : answer;
+    const std::string_view dialog = answer == nullptr ? "" : answer;
     if (dialog == "dismiss") {
-        return kDismissedStatus;
+        return 126; // the tool's status for a dismissed dialog
     }
-    if (dialog == "deny") {
-        return kDeniedStatus;
+    if (dialog != "deny" && argc >= 2) {
+        ::execvp(argv[1], argv + 1);
     }
-    if (argc < 2) {
-        return kDeniedStatus;
-    }
-    ::execvp(argv[1], argv + 1);
-    return kDeniedStatus;
+    return 127; // denied, or the program could not start
 }
-
-} // namespace
 
 int main(int argc, char** argv) {
     if (std::filesystem::path(argv[0]).filename() == "pkexec") {

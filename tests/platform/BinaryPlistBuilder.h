@@ -33,21 +33,10 @@ class BinaryPlistBuilder {
         return add("\x33" + bigEndian(std::bit_cast<std::uint64_t>(secondsFrom2001), 8));
     }
     Reference array(const std::vector<Reference>& items) {
-        std::string bytes = counted(0xA, items.size());
-        for (const auto item : items) {
-            bytes += bigEndian(item, kReferenceSize);
-        }
-        return add(bytes);
+        return add(counted(0xA, items.size()) + references(items));
     }
     Reference dictionary(const std::vector<Reference>& keys, const std::vector<Reference>& values) {
-        std::string bytes = counted(0xD, keys.size());
-        for (const auto key : keys) {
-            bytes += bigEndian(key, kReferenceSize);
-        }
-        for (const auto value : values) {
-            bytes += bigEndian(value, kReferenceSize);
-        }
-        return add(bytes);
+        return add(counted(0xD, keys.size()) + references(keys) + references(values));
     }
     // An object whose content is filled in later, so that references can point forward.
     Reference reserve() { return add({}); }
@@ -74,6 +63,13 @@ class BinaryPlistBuilder {
         std::string bytes(width, '\0');
         for (unsigned index = 0; index < width; ++index) {
             bytes[width - 1 - index] = static_cast<char>(value >> (8 * index) & 0xFF);
+        }
+        return bytes;
+    }
+    static std::string references(const std::vector<Reference>& objects) {
+        std::string bytes;
+        for (const auto object : objects) {
+            bytes += bigEndian(object, kReferenceSize);
         }
         return bytes;
     }

@@ -1,10 +1,10 @@
 #include "platform/Desktop.h"
-#include "platform/FileURL.h"
 #include "tests/support/TestFiles.h"
 
 #include <chrono>
+#include <climits>
 #include <csignal>
-#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <spawn.h>
@@ -18,6 +18,8 @@ extern char** environ;
 namespace talvo {
 namespace {
 
+using namespace std::string_literals;
+
 TEST(AppBundle, ExecutableBelongsToTheInnermostBundle) {
     const struct {
         const char* executable;
@@ -29,101 +31,109 @@ TEST(AppBundle, ExecutableBelongsToTheInnermostBundle) {
         {"/Applications/X.app/Contents/MacOS/", std::nullopt},
         {"/Applications/X.app/Contents/Resources/tool", std::nullopt},
         {"/Applications/.app/Contents/MacOS/tool", std::nullopt},
-        {"/usr/bin/sleep", std::nullopt},
     };
     for (const auto& [executable, bundle] : cases) {
         EXPECT_EQ(bundle::bundleOfExecutable(executable), bundle) << executable;
     }
     EXPECT_TRUE(bundle::isBundlePath("/Applications/Talvo Backup Agent.app/"));
     EXPECT_FALSE(bundle::isBundlePath("/Applications/.app"));
-    EXPECT_FALSE(bundle::isBundlePath("/Applications/Talvo.apps"));
-    EXPECT_FALSE(bundle::isBundlePath("/"));
+}
+
+TEST(FileURL, PathsRoundTripThroughPercentEncoding) {
+    const std::string path = "/a b%c?d#e\"f/caf\xC3\xA9\n[]'!$&()*+,;=:@~";
+    EXPECT_EQ(fileURLFromPath(path),
+              "file:///a%20b%25c%3Fd%23e%22f/caf%C3%A9%0A%5B%5D'!$&()*+,;=:@~");
+    EXPECT_EQ(pathFromFileURL(fileURLFromPath(path)), path);
+    EXPECT_EQ(pathFromFileURL("FILE://localhost/tmp/a%2fb?query#fragment"), "/tmp/a/b");
+    for (const char* url : {"file://server/tmp/x", "https://example.com/x", "file:///tmp/bad%2",
+                            "file:///tmp/bad%zz", "file:///tmp/nul%00", "file://"}) {
+        EXPECT_EQ(pathFromFileURL(url), std::nullopt) << url;
+    }
+}
+
+const std::string kAgent = "/Applications/Talvo Backup Agent.app/Contents/MacOS/TalvoBackupAgent";
+
+// A process table answer laid out as the kernel gives it: the count, the executed path, padding,
+// the arguments and the environment.
+std::string answer(int count, const std::string& executed, const std::string& rest) {
+    std::string bytes(sizeof count, '\0');
+    std::memcpy(bytes.data(), &count, sizeof count);
+    return bytes + executed + "\0\0\0\0\0\0\0"s + rest;
+}
+
+std::optional<std::string> programOf(std::string_view bytes) {
+    return programFileOfProcessArguments(std::span<const char>(bytes.data(), bytes.size()));
+}
+
+TEST(ProcessArguments, TheExecutedPathIsTheProgramAtAnyAlignmentAndCut) {
+    const auto typical = answer(3, kAgent, kAgent + "\0daemon\0--init\0HOME=/var/root\0"s);
+    for (std::size_t offset = 0; offset < sizeof(int) * 2; ++offset) {
+        const std::string shifted = std::string(offset, 'x') + typical;
+        EXPECT_EQ(programOf(std::string_view(shifted).substr(offset)), kAgent) << offset;
+    }
+    // argv[0] says nothing about the program: a process may set it to anything.
+    EXPECT_EQ(programOf(answer(1, "/bin/sleep", kAgent + "\0"s)), "/bin/sleep");
+    // Every cut that leaves the path without its NUL is refused; a copy of exactly that length,
+    // so that a read past it is a sanitizer's finding.
+    const std::size_t pathEnd = sizeof(int) + kAgent.size();
+    for (std::size_t length = 0; length <= pathEnd + 1; ++length) {
+        const auto program = programOf(typical.substr(0, length));
+        EXPECT_EQ(program, length <= pathEnd ? std::nullopt : std::optional(kAgent)) << length;
+    }
+    for (const std::string& hostile :
+         {answer(-1, kAgent, ""), answer(INT_MIN, kAgent, ""), answer(1, "", kAgent + "\0"s),
+          answer(1, "./x.app/Contents/MacOS/x", ""),
+          std::string(sizeof(int), '\x01') + std::string(64, '/')}) {
+        EXPECT_EQ(programOf(hostile), std::nullopt);
+    }
 }
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// A temporary folder for bundles and scripts.
-class Desktop : public ::testing::Test {
-  protected:
-    const testing::TemporaryFolder temporary;
-    const fs::path& folder = temporary.path();
-};
-
+using testing::TemporaryFolder;
+using testing::writeFile;
 using testing::writeScript;
 
-// The text a started script leaves behind.
-std::optional<std::string> waitForFile(const fs::path& file) {
+// Whether the condition comes to hold within ten seconds.
+template <typename Condition> bool eventually(Condition condition) {
     for (auto waited = 0ms; waited < 10s; waited += 20ms, std::this_thread::sleep_for(20ms)) {
-        if (fs::exists(file)) {
-            return testing::readFile(file);
-        }
-    }
-    return std::nullopt;
-}
-
-// Whether every child this process started has ended and been reaped (left no zombie).
-bool noChildrenLeftSoon() {
-    for (auto waited = 0ms; waited < 5s; waited += 20ms, std::this_thread::sleep_for(20ms)) {
-        siginfo_t info{};
-        if (::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == -1 && errno == ECHILD) {
+        if (condition()) {
             return true;
         }
     }
     return false;
 }
 
-TEST_F(Desktop, FileChecksSeeFilesFoldersAndLinksThroughTheirTargets) {
-    testing::writeFile(folder / "file", "x");
-    fs::create_symlink(folder / "file", folder / "link");
-    fs::create_symlink(folder / "gone", folder / "dangling");
-    const LocalFileChecks files;
-    EXPECT_TRUE(files.fileExists(folder.string()));
-    EXPECT_TRUE(files.fileExists((folder / "file").string()));
-    EXPECT_TRUE(files.fileExists((folder / "link").string()));
-    EXPECT_FALSE(files.fileExists((folder / "dangling").string()));
-    EXPECT_FALSE(files.fileExists((folder / "missing").string()));
-    EXPECT_FALSE(files.fileExists(""));
+// Whether every child this process started has ended and been reaped (left no zombie).
+bool noChildrenLeft() {
+    siginfo_t info{};
+    return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == -1 && errno == ECHILD;
 }
 
-// A bundle, directly or by its file URL, runs detached and is reaped; a missing bundle opens
-// nothing, and other URLs go to xdg-open.
-TEST_F(Desktop, OpensBundlesDetachedAndOtherURLsWithXdgOpen) {
-    const auto bundle = folder / "Opener Test.app";
-    testing::writeFile(bundle / "Contents/Info.plist",
-                       "<plist version=\"1.0\"><dict><key>CFBundleExecutable</key>"
-                       "<string>opener</string></dict></plist>");
-    const auto marker = (folder / "started").string();
+// A bundle, directly or by its file URL, runs detached and is reaped.
+TEST(Desktop, OpensBundlesDetached) {
+    const TemporaryFolder folder;
+    const auto bundle = folder.path() / "Opener Test.app";
+    writeFile(bundle / "Contents/Info.plist",
+              "<plist version=\"1.0\"><dict><key>CFBundleExecutable</key>"
+              "<string>opener</string></dict></plist>");
+    const auto marker = (folder.path() / "started").string();
     // Its standard streams and whether it leads a session of its own, published at once.
     writeScript(bundle / "Contents/MacOS/opener",
                 "echo $(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2) "
                 "$(($$ == $(cut -d' ' -f6 /proc/$$/stat))) > '" +
                     marker + ".tmp' && mv '" + marker + ".tmp' '" + marker + "'\n");
-
     SystemWorkspace workspace;
     workspace.openBundle(bundle.string());
-    EXPECT_EQ(waitForFile(marker), "/dev/null /dev/null /dev/null 1\n");
-    EXPECT_TRUE(noChildrenLeftSoon());
+    EXPECT_TRUE(eventually([&] { return fs::exists(marker); }));
+    EXPECT_EQ(testing::readFile(marker), "/dev/null /dev/null /dev/null 1\n");
+    EXPECT_TRUE(eventually(noChildrenLeft));
     fs::remove(marker);
     workspace.openURL(fileURLFromPath(bundle.string()));
-    EXPECT_TRUE(waitForFile(marker)) << "a file URL of a bundle opens that bundle";
-
-    const auto opened = folder / "opened";
-    writeScript(folder / "xdg-open", "printf '%s\\n' \"$1\" >> '" + opened.string() + "'\n");
-    const std::string path = std::getenv("PATH");
-    ::setenv("PATH", (folder.string() + ":" + path).c_str(), 1);
-    workspace.openBundle((folder / "Missing.app").string());
-    workspace.openURL(fileURLFromPath((folder / "Missing.app").string()));
-    workspace.openURL("https://example.com/a%20b?c=d");
-    ::setenv("PATH", path.c_str(), 1);
-    EXPECT_TRUE(waitForFile(opened));
-    EXPECT_TRUE(noChildrenLeftSoon());
-    EXPECT_EQ(waitForFile(opened), "https://example.com/a%20b?c=d\n");
+    EXPECT_TRUE(eventually([&] { return fs::exists(marker); })) << "a file URL opens the bundle";
+    EXPECT_TRUE(eventually(noChildrenLeft));
 }
-
-namespace fs = std::filesystem;
-using testing::TemporaryFolder;
-using testing::writeFile;
 
 // A real program running from a given path until the test lets go of it.
 class RunningProgram {
@@ -131,7 +141,6 @@ class RunningProgram {
     explicit RunningProgram(const fs::path& executable) {
         fs::create_directories(executable.parent_path());
         fs::copy_file("/bin/sleep", executable, fs::copy_options::overwrite_existing);
-        fs::permissions(executable, fs::perms::owner_all);
         const std::string path = executable.string();
         std::string seconds = "60";
         char* const argv[] = {const_cast<char*>(path.c_str()), seconds.data(), nullptr};
@@ -154,77 +163,48 @@ class RunningProgram {
     pid_t pid_ = -1;
 };
 
-// Bundles laid out as the agent's: an application with a helper beside its main executable in
-// Contents/MacOS, and a second application nested in that folder. Identifiers carry the folder's
-// unique name, so that other test runs on the same computer cannot answer for ours.
-class RunningApplications : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        makeBundle(app(), appIdentifier, "Example App");
-        makeBundle(statusApp(), statusIdentifier, "ExampleStatus");
-    }
+void makeBundle(const fs::path& bundle, const std::string& identifier,
+                const std::string& executable) {
+    writeFile(bundle / "Contents/Info.plist",
+              "<plist version=\"1.0\"><dict><key>CFBundleIdentifier</key><string>" + identifier +
+                  "</string><key>CFBundleExecutable</key><string>" + executable +
+                  "</string></dict></plist>");
+}
 
-    fs::path app() const { return folder.path() / "Example App.app"; }
-    fs::path statusApp() const { return app() / "Contents/MacOS/ExampleStatus.app"; }
+bool running(const std::string& identifier) {
+    return SystemRunningApplications().isRunning(identifier);
+}
 
-    static void makeBundle(const fs::path& bundle, const std::string& identifier,
-                           const std::string& executable) {
-        writeFile(bundle / "Contents/Info.plist", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                                  "<plist version=\"1.0\"><dict>"
-                                                  "<key>CFBundleIdentifier</key><string>" +
-                                                      identifier +
-                                                      "</string>"
-                                                      "<key>CFBundleExecutable</key><string>" +
-                                                      executable + "</string></dict></plist>\n");
-    }
-
-    bool running(const std::string& identifier) const {
-        return SystemRunningApplications().isRunning(identifier);
-    }
-
-    TemporaryFolder folder;
+// Bundles laid out as the agent's: an application with a daemon beside its main executable in
+// Contents/MacOS, a tool in a folder below, and a second application nested there. Identifiers
+// carry the folder's unique name, so that other test runs on the computer cannot answer for ours.
+TEST(RunningApplications, OnlyTheBundlesMainExecutableIsTheApplication) {
+    const TemporaryFolder folder;
     const std::string appIdentifier = "com.example." + folder.path().filename().string();
     const std::string statusIdentifier = appIdentifier + ".status";
-};
-
-TEST_F(RunningApplications, OnlyTheBundlesMainExecutableIsTheApplication) {
-    EXPECT_FALSE(running(appIdentifier));
+    const auto app = folder.path() / "Example App.app";
+    const auto statusApp = app / "Contents/MacOS/ExampleStatus.app";
+    makeBundle(app, appIdentifier, "Example App");
+    makeBundle(statusApp, statusIdentifier, "ExampleStatus");
+    const RunningProgram nestedTool(app / "Contents/MacOS/bin/Example App");
     {
-        // The agent's daemon lives beside the application's executable: not the application.
-        const RunningProgram daemon(app() / "Contents/MacOS/ExampleDaemon");
-        const RunningProgram nestedTool(app() / "Contents/MacOS/bin/Example App");
-        ASSERT_TRUE(daemon.started() && nestedTool.started());
+        const RunningProgram daemon(app / "Contents/MacOS/ExampleDaemon");
+        const RunningProgram status(statusApp / "Contents/MacOS/ExampleStatus");
+        ASSERT_TRUE(daemon.started() && nestedTool.started() && status.started());
         EXPECT_FALSE(running(appIdentifier));
-        EXPECT_FALSE(running(statusIdentifier));
+        EXPECT_TRUE(running(statusIdentifier));
     }
-    const RunningProgram application(app() / "Contents/MacOS/Example App");
+    const fs::path executable = app / "Contents/MacOS/Example App";
+    const RunningProgram application(executable);
     ASSERT_TRUE(application.started());
     EXPECT_TRUE(running(appIdentifier));
     EXPECT_FALSE(running(statusIdentifier));
-}
-
-TEST_F(RunningApplications, NestedApplicationBelongsToItsOwnBundleOnly) {
-    const RunningProgram status(statusApp() / "Contents/MacOS/ExampleStatus");
-    ASSERT_TRUE(status.started());
-    EXPECT_TRUE(running(statusIdentifier));
-    EXPECT_FALSE(running(appIdentifier));
-}
-
-TEST_F(RunningApplications, ReplacedExecutableStillRunsAsTheApplication) {
-    const fs::path executable = app() / "Contents/MacOS/Example App";
-    const RunningProgram application(executable);
-    ASSERT_TRUE(application.started());
     // An update replaced the file under the running process.
     fs::remove(executable);
     EXPECT_TRUE(running(appIdentifier));
-}
-
-TEST_F(RunningApplications, BundleWithoutAUsableExecutableNameHasNoApplication) {
-    const RunningProgram application(app() / "Contents/MacOS/Example App");
-    const RunningProgram inFolder(app() / "Contents/MacOS/bin/Example App");
-    ASSERT_TRUE(application.started() && inFolder.started());
-    for (const std::string name : {"", ".", "..", "bin/Example App", "../MacOS/Example App"}) {
-        makeBundle(app(), appIdentifier, name);
+    // No application either when the bundle names no usable executable.
+    for (const std::string name : {"", "..", "bin/Example App"}) {
+        makeBundle(app, appIdentifier, name);
         EXPECT_FALSE(running(appIdentifier)) << name;
     }
 }
