@@ -25,12 +25,16 @@ bool isPassphraseTooLong(std::string_view passphrase) {
     return !length || *length > maxPassphraseLength;
 }
 
+bool holdsNulCharacter(std::string_view passphrase) {
+    return passphrase.find('\0') != std::string_view::npos;
+}
+
 bool isPassphraseChoiceAcceptable(bool isUsingCustomKey, std::string_view passphrase,
                                   std::string_view confirmation) {
     if (!isUsingCustomKey) {
         return true;
     }
-    if (passphrase.empty() || isPassphraseTooLong(passphrase)) {
+    if (passphrase.empty() || isPassphraseTooLong(passphrase) || holdsNulCharacter(passphrase)) {
         return false;
     }
     const auto composed = unicode::nfc(passphrase);
@@ -107,14 +111,13 @@ InstallerView::InstallerView(InstallWorkerThread& worker, QWidget* parent)
     groupPolicy.setRetainSizeWhenHidden(true);
     passphraseGroup_->setSizePolicy(groupPolicy);
 
-    lengthNote_ = new QLabel(
-        tr("A passphrase can be at most %1 characters long.").arg(maxPassphraseLength), this);
-    lengthNote_->setFont(appearance::font(TextStyle::body));
+    refusalNote_ = new QLabel(this);
+    refusalNote_->setFont(appearance::font(TextStyle::body));
     installButton_ = new QPushButton(tr("Install"), this);
     installButton_->setDefault(true);
     new FocusRing(*installButton_, appearance::accentColor());
     auto* const buttonRow = new QHBoxLayout();
-    buttonRow->addWidget(lengthNote_);
+    buttonRow->addWidget(refusalNote_);
     buttonRow->addStretch();
     buttonRow->addWidget(installButton_);
 
@@ -159,11 +162,24 @@ Config InstallerView::config() const {
     return config;
 }
 
+QString InstallerView::refusal() const {
+    // Either field: a confirmation that differs by a character nobody can see needs saying too.
+    const std::string typed = passphrase_->text().toStdString();
+    const std::string confirmed = confirmPassphrase_->text().toStdString();
+    if (isPassphraseTooLong(typed) || isPassphraseTooLong(confirmed)) {
+        return tr("A passphrase can be at most %1 characters long.").arg(maxPassphraseLength);
+    }
+    if (holdsNulCharacter(typed) || holdsNulCharacter(confirmed)) {
+        return tr("A passphrase cannot contain a null character (U+0000).");
+    }
+    return {};
+}
+
 void InstallerView::showChoice() {
     passphraseGroup_->setVisible(isUsingCustomKey());
-    lengthNote_->setVisible(isUsingCustomKey() &&
-                            (isPassphraseTooLong(passphrase_->text().toStdString()) ||
-                             isPassphraseTooLong(confirmPassphrase_->text().toStdString())));
+    const QString note = isUsingCustomKey() ? refusal() : QString();
+    refusalNote_->setText(note);
+    refusalNote_->setVisible(!note.isEmpty());
     installButton_->setEnabled(isChoiceAcceptable());
 }
 

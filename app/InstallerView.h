@@ -25,10 +25,14 @@ inline constexpr std::size_t maxPassphraseLength = 1024;
 // Whether the text is longer than maxPassphraseLength.
 bool isPassphraseTooLong(std::string_view passphrase);
 
+// Whether the text holds U+0000. A pasted passphrase can carry one unseen, and the keychain would
+// store the passphrase cut there without a word.
+bool holdsNulCharacter(std::string_view passphrase);
+
 // Whether the passphrase choice may be installed. The managed passphrase always may. The user's
 // own may when both fields hold the same text under canonical equivalence (an accented letter
-// typed precomposed or decomposed counts the same), the first is not empty and not too long.
-// Whitespace is content; the minimum length is the engine's to enforce.
+// typed precomposed or decomposed counts the same), the first is not empty, not too long and
+// holds no U+0000. Whitespace is content; the minimum length is the engine's to enforce.
 bool isPassphraseChoiceAcceptable(bool isUsingCustomKey, std::string_view passphrase,
                                   std::string_view confirmation);
 
@@ -48,6 +52,8 @@ class InstallerView : public QWidget {
     bool isUsingCustomKey() const;
     bool isChoiceAcceptable() const;
     Config config() const;
+    // Why a field's text cannot be installed whatever the other field holds, or an empty text.
+    QString refusal() const;
     void showChoice();
     void handleInstall();
 
@@ -58,8 +64,8 @@ class InstallerView : public QWidget {
     QWidget* passphraseGroup_;
     QLineEdit* passphrase_;
     QLineEdit* confirmPassphrase_;
-    // Says why Install stays disabled for a passphrase past the length cap.
-    QLabel* lengthNote_;
+    // Says why Install stays disabled for a passphrase past the length cap or holding U+0000.
+    QLabel* refusalNote_;
     QPushButton* installButton_;
 };
 

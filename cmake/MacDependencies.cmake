@@ -23,8 +23,17 @@ target_include_directories(talvo_macos_utf8proc SYSTEM PUBLIC ${utf8proc_dir})
 talvo_third_party(talvo_macos_utf8proc)
 add_library(PkgConfig::UTF8PROC ALIAS talvo_macos_utf8proc)
 
-# libplist's C library with the few answers its configure script would find on macOS.
+# libplist's C library with the few answers its configure script would find on macOS. The 2.2
+# series only, as on Linux (see the top-level CMakeLists.txt).
 set(plist_dir ${TALVO_MACOS_SOURCES}/libplist)
+# The Debian changelog's first line names the source package's version, e.g. "libplist (2.2.0-6)".
+file(STRINGS ${plist_dir}/debian/changelog plist_changelog LIMIT_COUNT 1)
+string(REGEX MATCH "^libplist \\(([^)]*)\\)" unused "${plist_changelog}")
+set(plist_version ${CMAKE_MATCH_1})
+if(NOT plist_version MATCHES "^2\\.2[.-]")
+    message(FATAL_ERROR "${plist_dir} holds libplist '${plist_version}'; Setup needs 2.2.x: "
+                        "run scripts/install-macos-deps")
+endif()
 set(plist_config_dir ${CMAKE_BINARY_DIR}/macos-dependencies/libplist)
 file(WRITE ${plist_config_dir}/config.h.new [=[
 #define HAVE_STDINT_H 1

@@ -81,6 +81,10 @@ Starten Sie die App danach neu.</translation>
         <translation>Eine Passphrase darf höchstens %1 Zeichen lang sein.</translation>
     </message>
     <message>
+        <source>A passphrase cannot contain a null character (U+0000).</source>
+        <translation>Eine Passphrase darf kein Nullzeichen (U+0000) enthalten.</translation>
+    </message>
+    <message>
         <source>Install</source>
         <translation>Installieren</translation>
     </message>

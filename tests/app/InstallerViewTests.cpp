@@ -1,5 +1,5 @@
-// The passphrase screen: the length cap on pasted passphrases, the key the engine receives, and
-// keyboard focus on the controls.
+// The passphrase screen: what pasted passphrases it refuses (past the length cap, holding U+0000),
+// the key the engine receives, and keyboard focus on the controls.
 #include "AppFixture.h"
 
 #include <QClipboard>
@@ -66,6 +66,40 @@ class InstallerViewTests : public QObject {
         click(app.window, "Install");
         QTRY_COMPARE(app.state.status(), InstallStatus::installed);
         QCOMPARE(app.engine.log().at(1), "run with key " + atCap);
+    }
+
+    // The keychain would store such a passphrase cut at the U+0000, and a user cannot see it.
+    void pastedPassphrasesHoldingNulAreRefusedVisibly() {
+        const QString nul = QStringLiteral("correct horse") + QChar(0) + "battery";
+        const QString plain = "correct horse battery";
+        const QString note = "A passphrase cannot contain a null character (U+0000).";
+        struct Case {
+            QString option, first, second;
+            bool accepted;
+        };
+        for (const auto& [option, first, second, accepted] : {
+                 Case{ownOption, nul, nul, false},
+                 Case{ownOption, plain, nul, false},
+                 Case{ownOption, nul, plain, false},
+                 // Hidden with the managed option and never passed on.
+                 Case{managedOption, nul, nul, true},
+             }) {
+            Launched app;
+            click(app.window, ownOption);
+            pasteInto(app.window, "Passphrase", first);
+            pasteInto(app.window, "Confirm Passphrase", second);
+            QCOMPARE(require<QLineEdit>(app.window, "Passphrase").text(), first);
+            click(app.window, option);
+            QCOMPARE(app.installEnabled(), accepted);
+            QCOMPARE(visibleTexts(app.window).contains(note), !accepted);
+            QTest::keyClick(&require<QAbstractButton>(app.window, option), Qt::Key_Return);
+            if (accepted) {
+                QTRY_COMPARE(app.state.status(), InstallStatus::installed);
+                QCOMPARE(app.engine.log().at(1), "run");
+            } else {
+                QCOMPARE(app.engine.log(), QStringList());
+            }
+        }
     }
 
     void installAndThePromptsButtonsShowKeyboardFocus() {

@@ -1,8 +1,10 @@
 """The macOS package's postinstall script, run in the world as Installer runs it (as root, with the
 package path, install location and target volume), over the Linux Setup laid where the package's
-payload puts it: it passes the package's words through one per line and returns Setup's status."""
+payload puts it: it passes the package's words through one per line (without a byte-order mark or
+CR line ends) and returns Setup's status; and it stays plain POSIX sh."""
 
 import shutil
+import subprocess
 from pathlib import Path
 
 from test_setup_e2e import CHECKING, INSTALLING_USER, NO_MDM, SHORT_KEY, SetupTestCase
@@ -11,15 +13,21 @@ from worldcase import PRODUCT
 POSTINSTALL = Path(__file__).resolve().parents[2] / "packaging" / "macos" / "postinstall"
 PAYLOAD_SETUP = "/Library/Application Support/Talvo Backup Agent/Installer/Setup"
 SCRIPTS = "/var/world/package/scripts"
+# Stands in for Setup where the words themselves are looked at: one bracketed word a line.
+WORDS_ECHO = b"#!/bin/sh\nprintf '[%s]\\n' \"$@\"\n"
+BOM = "\ufeff"
 
 
 class PostinstallTest(SetupTestCase):
-    def package_world(self, words=None):
+    def package_world(self, words=None, setup_program=None):
         """A world with the package's payload installed and its scripts unpacked."""
         world = self.new_world()
         setup = world.host_path(PAYLOAD_SETUP)
         setup.parent.mkdir(parents=True, exist_ok=True)
-        shutil.copyfile(PRODUCT, setup)
+        if setup_program is None:
+            shutil.copyfile(PRODUCT, setup)
+        else:
+            setup.write_bytes(setup_program)
         setup.chmod(0o755)
         script = world.host_path(f"{SCRIPTS}/postinstall")
         script.parent.mkdir(parents=True, exist_ok=True)
@@ -52,6 +60,28 @@ class PostinstallTest(SetupTestCase):
         self.assert_key(world, "correct horse  battery * $HOME")
         self.assert_app_opened(session)
 
+    def test_a_byte_order_mark_and_cr_lf_line_ends_are_no_part_of_the_words(self):
+        # As editors on other systems save the file; other spaces stay for Setup to judge.
+        expected = "[REG_TOKEN=tok-123]\n[ENCRYPTION_KEY= correct horse ]\n"
+        for name, words in [
+                ("mark", BOM + "REG_TOKEN=tok-123\nENCRYPTION_KEY= correct horse \n"),
+                ("CR LF", "REG_TOKEN=tok-123\r\n\r\nENCRYPTION_KEY= correct horse \r\n"),
+                ("mark, comment, CR LF, no last line feed",
+                 BOM + "# admin\r\nREG_TOKEN=tok-123\r\nENCRYPTION_KEY= correct horse \r"),
+        ]:
+            with self.subTest(name):
+                world = self.package_world(words, setup_program=WORDS_ECHO)
+                session = self.postinstall(world, expect_launch=False)
+                self.assertEqual(session.stdout, expected)
+                self.assertEqual(session.status, 0)
+
+    def test_a_key_first_in_a_file_with_a_byte_order_mark_is_stored(self):
+        world = self.package_world(BOM + "ENCRYPTION_KEY=correct horse\r\nREG_TOKEN=t\r\n")
+        session = self.postinstall(world)
+        self.assertEqual(session.status, 0, session.stdout)
+        self.assert_registered(world, "-reg-token=t")
+        self.assert_key(world, "correct horse")
+
     def test_setup_failure_status_is_returned(self):
         world = self.package_world("REG_TOKEN=t\nENCRYPTION_KEY=1234567\n")
         session = self.postinstall(world)
@@ -72,6 +102,12 @@ class PostinstallTest(SetupTestCase):
         self.assertEqual(session.status, 0)
         self.assert_not_registered(world)
         self.assert_app_opened(session)
+
+    def test_is_plain_posix_sh(self):
+        # macOS runs it with /bin/sh, which is not the shell the world's tests run it with.
+        check = subprocess.run(["shellcheck", "--shell=sh", str(POSTINSTALL)],
+                               capture_output=True, text=True)
+        self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
 
     def test_refuses_to_run_setup_as_a_normal_user(self):
         world = self.package_world("REG_TOKEN=t\nENCRYPTION_KEY=long enough key\n")
