@@ -7,24 +7,6 @@
 
 namespace talvo {
 
-namespace {
-
-PrivilegedOutcome outcomeOf(const PrivilegedRun& run) {
-    using Kind = PrivilegedOutcome::Kind;
-    switch (run.result) {
-    case PrivilegedRun::Result::Ran:
-        return {Kind::Ran, run.exitStatus};
-    case PrivilegedRun::Result::Canceled:
-        return {Kind::Dismissed, 0};
-    case PrivilegedRun::Result::Denied:
-    case PrivilegedRun::Result::Failed:
-        return {Kind::Denied, 0};
-    }
-    return {Kind::Denied, 0};
-}
-
-} // namespace
-
 PrivilegedOutcome LegacyHelper::execute(const std::string& path,
                                         const std::vector<std::string>& arguments,
                                         std::string_view input) {
@@ -41,7 +23,7 @@ PrivilegedOutcome LegacyHelper::execute(const std::string& path,
     }
 
     logToSystem("AuthorizationExecuteWithPrivileges");
-    const PrivilegedOutcome outcome = outcomeOf(authorization->run(path, arguments, input));
+    const PrivilegedOutcome outcome = authorization->run(path, arguments, input);
     logToSystem(outcome.kind == PrivilegedOutcome::Kind::Ran
                     ? "AuthorizationExecuteWithPrivileges: Done"
                     : "AuthorizationExecuteWithPrivileges: Failed to execute with privileges");

@@ -25,8 +25,10 @@ constexpr int kCannotStartStatus = 127;
 // The privileged shell's whole command line: it reads the command from its stdin to the end, then
 // runs it. The elevation tool logs its command line, and a command may carry a passphrase; read
 // in full first, so that a command reading stdin gets end of file rather than the rest of itself.
+// The elevation tool passes on the caller's umask and may leave it in any folder: root's files
+// get the system's usual modes, and nothing depends on where the user stood.
 const std::string kRunCommandFromInput =
-    "script=; nl='\n'; "
+    "umask 022; cd / || exit; script=; nl='\n'; "
     "while IFS= read -r line; do script=$script$line$nl; done; "
     "eval \"$script$line\"";
 

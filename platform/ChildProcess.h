@@ -42,6 +42,10 @@ std::optional<int> runDiscardingOutput(const std::string& program,
 // other descriptor of ours, and does not wait for it. False when it could not be started.
 bool startDetached(const std::string& program, const std::vector<std::string>& arguments);
 
+// Reaps our child processId whenever it ends, without waiting for it here, so that it never
+// lingers as a zombie of a long-lived caller.
+void reapInBackground(int processId);
+
 // Whether path names a regular file that this process may execute.
 bool isExecutableFile(const std::string& path);
 

@@ -192,14 +192,7 @@ std::optional<InputChannel> openInputChannel() {
 // Sends all of input and closes our end, so that the child reads end of file behind it. A child
 // that stops reading ends the sending early; how it then ends is its exit status's to tell.
 void sendAllAndClose(FileDescriptor& ours, std::string_view input) {
-    while (!input.empty()) {
-        const ssize_t sent = posix::retryOnInterrupt(
-            [&] { return ::send(ours.get(), input.data(), input.size(), posix::kSendNoSignal); });
-        if (sent <= 0) {
-            break;
-        }
-        input.remove_prefix(static_cast<std::size_t>(sent));
-    }
+    posix::sendAll(ours.get(), input);
     ours.reset();
 }
 
@@ -231,15 +224,6 @@ class StartedChild {
   private:
     pid_t pid_;
 };
-
-// Reaps the child whenever it ends, so that it never lingers as a zombie of a long-lived caller.
-// A waiting thread rather than a double fork (fork is unsafe in a multi-threaded GUI process) or
-// an ignored SIGCHLD (that would break every other waitpid of the process).
-void reapWhenDone(pid_t child) {
-    std::thread([child] {
-        posix::retryOnInterrupt([child] { return ::waitpid(child, nullptr, 0); });
-    }).detach();
-}
 
 // Reads until every holder of the write end has closed it. poll lets a blocked wait be told
 // apart from the end of the output without reading into a fresh block just to learn there is
@@ -342,8 +326,16 @@ bool startDetached(const std::string& program, const std::vector<std::string>& a
     if (!child) {
         return false;
     }
-    reapWhenDone(*child);
+    reapInBackground(*child);
     return true;
+}
+
+// A waiting thread rather than a double fork (fork is unsafe in a multi-threaded GUI process) or
+// an ignored SIGCHLD (that would break every other waitpid of the process).
+void reapInBackground(int processId) {
+    std::thread([processId] {
+        posix::retryOnInterrupt([processId] { return ::waitpid(processId, nullptr, 0); });
+    }).detach();
 }
 
 bool isExecutableFile(const std::string& path) {

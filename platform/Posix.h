@@ -55,6 +55,10 @@ bool closeOnExec(int descriptor);
 // systems whose send has no flag for that; true where the flag exists.
 bool noSignalOnBrokenPipe(int socket);
 
+// All of text to the socket without raising SIGPIPE (see noSignalOnBrokenPipe); false when the
+// peer has gone or a send fails.
+bool sendAll(int socket, std::string_view text);
+
 // The send flag that keeps a broken connection from raising SIGPIPE, where there is one.
 #ifdef MSG_NOSIGNAL
 constexpr int kSendNoSignal = MSG_NOSIGNAL;

@@ -61,6 +61,18 @@ bool noSignalOnBrokenPipe(int socket) {
 #endif
 }
 
+bool sendAll(int socket, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t sent = retryOnInterrupt(
+            [&] { return ::send(socket, text.data(), text.size(), kSendNoSignal); });
+        if (sent <= 0) {
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    return true;
+}
+
 std::optional<std::size_t> readUpTo(int descriptor, char* buffer, std::size_t size) {
     std::size_t filled = 0;
     while (filled < size) {

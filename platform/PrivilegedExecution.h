@@ -7,24 +7,46 @@
 #include <string_view>
 #include <vector>
 
-// Running one tool as root behind the system's authentication dialog: pkexec on Linux, the
-// Security framework on macOS.
+// Running one program as root behind the system's authentication dialog: pkexec on Linux; on
+// macOS the Security framework, once, to start our root tool (platform/RootTool.h), which runs
+// the programs.
 namespace talvo {
 
-// How one request ended, as far as the system tells.
-struct PrivilegedRun {
-    enum class Result {
-        Ran,      // the tool ran; exitStatus is its status in shell terms
-        Canceled, // the user dismissed the dialog
-        Denied,   // the rights were refused
-        Failed,   // the tool could not be run, or how it ended is unknown
+// What became of a program run with administrator rights. The authentication dialog and the
+// program share one exit status, so a program that itself exits 126 or 127 reads as Dismissed
+// or Denied: callers must treat those two as "did not run or did not succeed", never as success.
+struct PrivilegedOutcome {
+    enum class Kind {
+        Ran,         // the program ran; exitStatus is its status
+        Dismissed,   // the user dismissed the authentication dialog
+        Denied,      // not authorized, or the elevation failed on its own, or how the program
+                     // ended is unknown
+        Unavailable, // no authorization could be obtained (no elevation tool, no Security
+                     // framework)
     };
 
-    Result result = Result::Failed;
+    Kind kind = Kind::Unavailable;
     int exitStatus = 0;
+
+    bool succeeded() const { return kind == Kind::Ran && exitStatus == 0; }
+
+    // The status a shell would report for the whole attempt: the program's own status when it
+    // ran, 126 when the dialog was dismissed, 127 when rights could not be had.
+    int statusCode() const {
+        switch (kind) {
+        case Kind::Ran:
+            return exitStatus;
+        case Kind::Dismissed:
+            return 126;
+        case Kind::Denied:
+        case Kind::Unavailable:
+            return 127;
+        }
+        return 127;
+    }
 };
 
-// An authorization to run tools as root. The caller keeps one for the whole process, so that
+// An authorization to run programs as root. The caller keeps one for the whole process, so that
 // rights granted at one prompt may serve the next.
 class PrivilegedAuthorization {
   public:
@@ -35,11 +57,11 @@ class PrivilegedAuthorization {
     PrivilegedAuthorization(PrivilegedAuthorization&& other) noexcept;
     PrivilegedAuthorization& operator=(PrivilegedAuthorization&& other) noexcept;
 
-    // Runs path with arguments as root (real and effective user id 0). input is its whole
-    // stdin, followed by end of file; its stdout is read to its end and thrown away; its stderr
-    // is ours.
-    PrivilegedRun run(const std::string& path, const std::vector<std::string>& arguments,
-                      std::string_view input) const;
+    // Runs path with arguments as root (every user id 0). input is its whole stdin, followed by
+    // end of file; its stdout is read to its end and thrown away; its stderr is ours. Never
+    // Unavailable.
+    PrivilegedOutcome run(const std::string& path, const std::vector<std::string>& arguments,
+                          std::string_view input);
 
   private:
     struct State;
@@ -48,34 +70,8 @@ class PrivilegedAuthorization {
     std::unique_ptr<State> state_;
 };
 
-// What the Security framework's status codes (OSStatus) mean for a request: success lets the tool
-// run, a dismissed dialog is Canceled, refused rights are Denied, anything else Failed.
-PrivilegedRun::Result resultOfAuthorizationStatus(std::int32_t status);
-
-// On macOS the system starts our own executable as the tool, with these arguments, and it turns
-// itself into the requested program with all its user ids root (see PrivilegedExecution_macos).
-std::vector<std::string> rootToolArguments(const std::string& path,
-                                           const std::vector<std::string>& arguments);
-
-// Whether a process was started with rootToolArguments: argv[1] the marker, argv[2] an
-// absolute program path.
-bool isRootToolStart(int argc, const char* const* argv);
-
-// The root tool's first line of output: its process id, in decimal, so that the caller can wait
-// for it. Nothing for anything but a positive number that fits a process id.
-std::optional<int> parseToolProcessId(std::string_view line);
-
-// Picks the root tool's first line out of its output as it arrives, in pieces of any size, and
-// keeps no more of it than a process id needs; the rest of the output passes by unkept.
-class ToolProcessIdLine {
-  public:
-    void take(std::string_view piece);
-    // The process id, once its line has ended; nothing before that or for any other line.
-    std::optional<int> processId() const;
-
-  private:
-    std::string line_;
-    bool ended_ = false;
-};
+// What the Security framework's status codes (OSStatus) mean for a request: success lets the
+// program run, a dismissed dialog is Dismissed, anything else Denied.
+PrivilegedOutcome::Kind kindOfAuthorizationStatus(std::int32_t status);
 
 } // namespace talvo

@@ -16,7 +16,7 @@ namespace {
 
 // pkexec's own exit statuses: the dialog was dismissed, or rights were refused or pkexec itself
 // failed. A tool that exits with one of them itself looks the same, which is why callers must
-// read Canceled and Denied as "maybe did not run" and never as success.
+// read Dismissed and Denied as "maybe did not run" and never as success.
 constexpr int kDialogDismissedStatus = 126;
 constexpr int kNotAuthorizedStatus = 127;
 
@@ -43,23 +43,23 @@ PrivilegedAuthorization&
 PrivilegedAuthorization::operator=(PrivilegedAuthorization&& other) noexcept = default;
 
 // pkexec runs the program with every user id root and passes stdin and stdout through.
-PrivilegedRun PrivilegedAuthorization::run(const std::string& path,
-                                           const std::vector<std::string>& arguments,
-                                           std::string_view input) const {
-    using Result = PrivilegedRun::Result;
+PrivilegedOutcome PrivilegedAuthorization::run(const std::string& path,
+                                               const std::vector<std::string>& arguments,
+                                               std::string_view input) {
+    using Kind = PrivilegedOutcome::Kind;
     std::vector<std::string> toolArguments{path};
     toolArguments.insert(toolArguments.end(), arguments.begin(), arguments.end());
     const std::optional<int> status = runDiscardingOutput(state_->toolPath, toolArguments, input);
     if (!status) {
-        return {Result::Failed, 0};
+        return {Kind::Denied, 0};
     }
     switch (*status) {
     case kDialogDismissedStatus:
-        return {Result::Canceled, 0};
+        return {Kind::Dismissed, 0};
     case kNotAuthorizedStatus:
-        return {Result::Denied, 0};
+        return {Kind::Denied, 0};
     default:
-        return {Result::Ran, *status};
+        return {Kind::Ran, *status};
     }
 }
 

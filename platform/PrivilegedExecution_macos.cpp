@@ -1,15 +1,17 @@
+#include "platform/ChildProcess.h"
 #include "platform/Posix.h"
 #include "platform/PrivilegedExecution.h"
+#include "platform/RootTool.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <libproc.h>
 #include <mach-o/dyld.h>
 #include <string>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 
@@ -43,29 +45,7 @@ namespace talvo {
 
 namespace {
 
-// The system starts the tool with effective user id 0 but our real user id, and a shell started
-// that way (macOS's /bin/sh among them) drops back to the real user unless given -p; so would
-// every shell the command starts in turn, with -p or not. The tool is therefore our own
-// executable: before anything else, it sets all its user ids to root, writes its process id as
-// its first line, and only then becomes the requested program. This runs before main, so neither
-// Setup nor AgentInstaller needs to know about it. Anyone else who starts us this way cannot set
-// the user id and gets nothing.
-__attribute__((constructor)) void actAsRootToolWhenAsked(int argc, char** argv) {
-    if (!isRootToolStart(argc, argv)) {
-        return;
-    }
-    constexpr int kCannotRunStatus = 127;
-    if (::setuid(0) != 0) {
-        ::_exit(kCannotRunStatus);
-    }
-    if (!posix::writeAll(STDOUT_FILENO, std::to_string(::getpid()) + "\n")) {
-        ::_exit(kCannotRunStatus);
-    }
-    ::execv(argv[2], argv + 2);
-    ::_exit(kCannotRunStatus);
-}
-
-// Our own executable, links resolved, to hand to the system as the tool.
+// Our own executable, links resolved, to hand to the system as the root tool.
 std::optional<std::string> ownExecutable() {
     std::uint32_t size = 0;
     ::_NSGetExecutablePath(nullptr, &size);
@@ -85,33 +65,26 @@ struct ClosedStream {
 };
 using Stream = std::unique_ptr<std::FILE, ClosedStream>;
 
-// The communications pipe is a socket joined to the tool's stdin and stdout: input goes in whole,
-// then our sending side is shut, so the tool reads end of file behind it.
-void sendAllAndShut(int channel, std::string_view input) {
-    posix::noSignalOnBrokenPipe(channel);
-    while (!input.empty()) {
-        const ssize_t sent = posix::retryOnInterrupt(
-            [&] { return ::send(channel, input.data(), input.size(), posix::kSendNoSignal); });
-        if (sent <= 0) {
-            break;
-        }
-        input.remove_prefix(static_cast<std::size_t>(sent));
-    }
-    ::shutdown(channel, SHUT_WR);
+// Our children as the system lists them, zombies included.
+std::vector<pid_t> childProcesses() {
+    const int count = ::proc_listchildpids(::getpid(), nullptr, 0);
+    // Room for a few more than there were a moment ago.
+    std::vector<pid_t> children(count > 0 ? static_cast<std::size_t>(count) + 16 : 16);
+    const int listed = ::proc_listchildpids(::getpid(), children.data(),
+                                            static_cast<int>(children.size() * sizeof(pid_t)));
+    children.resize(listed > 0 ? std::min(static_cast<std::size_t>(listed), children.size()) : 0);
+    return children;
 }
 
-// The tool's process id from its first line, reading on to the end and throwing the rest away,
-// so that the call returns only once the tool and all it started have let go of the pipe.
-std::optional<int> processIdThenDrain(int channel) {
-    ToolProcessIdLine firstLine;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t count =
-            posix::retryOnInterrupt([&] { return ::read(channel, buffer, sizeof buffer); });
-        if (count <= 0) {
-            return firstLine.processId();
+// A process that the system started for us but whose id never reached us (the tool or the
+// system's helper ended early) is one of our children that was not there before the start.
+// Privileged commands are run by the one thread that starts our other programs too, so no other
+// child can have appeared meanwhile.
+void reapChildrenSince(const std::vector<pid_t>& before) {
+    for (const pid_t child : childProcesses()) {
+        if (std::find(before.begin(), before.end(), child) == before.end()) {
+            reapInBackground(child);
         }
-        firstLine.take(std::string_view(buffer, static_cast<std::size_t>(count)));
     }
 }
 
@@ -121,7 +94,47 @@ struct PrivilegedAuthorization::State {
     AuthorizationRef authorization = nullptr;
     AuthorizationExecuteWithPrivilegesFunction executeWithPrivileges = nullptr;
     std::string toolPath;
+    // Once the system has started the tool, it is never asked again: with the right kept from
+    // that first dialog, it would start our executable, which the user may have replaced by
+    // then, as root without asking.
+    bool toolStarted = false;
+    std::optional<roottool::Session> tool;
+
+    PrivilegedOutcome::Kind startTool();
 };
+
+// How the system's start of the tool went; Ran once the tool has greeted.
+PrivilegedOutcome::Kind PrivilegedAuthorization::State::startTool() {
+    using Kind = PrivilegedOutcome::Kind;
+    const posix::ArgumentVector argumentVector(roottool::kMarker, {});
+    if (!argumentVector.isComplete()) {
+        return Kind::Denied;
+    }
+    const std::vector<pid_t> before = childProcesses();
+    std::FILE* pipe = nullptr;
+    const OSStatus status = executeWithPrivileges(
+        authorization, toolPath.c_str(), kAuthorizationFlagDefaults, argumentVector.get(), &pipe);
+    const Stream stream(pipe);
+    const Kind started = kindOfAuthorizationStatus(status);
+    if (started != Kind::Ran) {
+        reapChildrenSince(before); // the system's helper may have started and failed
+        return started;
+    }
+    toolStarted = true;
+    // Close-on-exec, so that no program we start later holds the tool's channel: it could send
+    // the tool commands, and would keep the tool alive after we end.
+    posix::FileDescriptor channel(stream ? ::fcntl(::fileno(stream.get()), F_DUPFD_CLOEXEC, 0)
+                                         : -1);
+    const std::optional<int> processId =
+        channel.isOpen() ? roottool::readGreeting(channel.get()) : std::nullopt;
+    if (!processId) {
+        channel.reset(); // a tool still running ends at end of file
+        reapChildrenSince(before);
+        return Kind::Denied;
+    }
+    tool.emplace(std::move(channel), *processId);
+    return Kind::Ran;
+}
 
 // The framework stays loaded and the authorization is never freed: both serve the whole process.
 std::optional<PrivilegedAuthorization> PrivilegedAuthorization::create() {
@@ -142,8 +155,11 @@ std::optional<PrivilegedAuthorization> PrivilegedAuthorization::create() {
         authorization == nullptr) {
         return std::nullopt;
     }
-    return PrivilegedAuthorization(
-        std::make_unique<State>(State{authorization, executeWithPrivileges, std::move(*toolPath)}));
+    auto state = std::make_unique<State>();
+    state->authorization = authorization;
+    state->executeWithPrivileges = executeWithPrivileges;
+    state->toolPath = std::move(*toolPath);
+    return PrivilegedAuthorization(std::move(state));
 }
 
 PrivilegedAuthorization::PrivilegedAuthorization(std::unique_ptr<State> state)
@@ -154,42 +170,29 @@ PrivilegedAuthorization::PrivilegedAuthorization(PrivilegedAuthorization&& other
 PrivilegedAuthorization&
 PrivilegedAuthorization::operator=(PrivilegedAuthorization&& other) noexcept = default;
 
-// The system does not tell the tool's process id, but the tool is our child (the system forks us
-// and its helper becomes the tool in place), and the tool's first line names it: waiting for that
-// one process gives its real exit status and leaves no zombie, where waiting for any child could
-// take another thread's. A missing or wrong first line means the tool never became the program.
-PrivilegedRun PrivilegedAuthorization::run(const std::string& path,
-                                           const std::vector<std::string>& arguments,
-                                           std::string_view input) const {
-    using Result = PrivilegedRun::Result;
-    const std::vector<std::string> toolArguments = rootToolArguments(path, arguments);
-    const posix::ArgumentVector argumentVector(toolArguments.front(),
-                                               {toolArguments.begin() + 1, toolArguments.end()});
-    if (!argumentVector.isComplete()) {
-        return {Result::Failed, 0};
+// The first call has the system start our executable as the root tool (showing the dialog when
+// the right is not held yet); the tool greets with its process id, since the system does not tell
+// it, and every call then sends the tool its program. The tool is our child (the system forks us
+// and its helper becomes the tool in place), so waiting for that one process id reaps it, where
+// waiting for any child could take another thread's.
+PrivilegedOutcome PrivilegedAuthorization::run(const std::string& path,
+                                               const std::vector<std::string>& arguments,
+                                               std::string_view input) {
+    using Kind = PrivilegedOutcome::Kind;
+    if (!state_->toolStarted) {
+        const Kind started = state_->startTool();
+        if (started != Kind::Ran) {
+            return {started, 0};
+        }
     }
-    std::FILE* pipe = nullptr;
-    const OSStatus status =
-        state_->executeWithPrivileges(state_->authorization, state_->toolPath.c_str(),
-                                      kAuthorizationFlagDefaults, argumentVector.get(), &pipe);
-    const Stream channel(pipe);
-    const Result result = resultOfAuthorizationStatus(status);
-    if (result != Result::Ran) {
-        return {result, 0};
+    if (!state_->tool) {
+        return {Kind::Denied, 0};
     }
-    if (!channel) {
-        return {Result::Failed, 0};
+    const std::optional<int> status = state_->tool->run({path, arguments, std::string(input)});
+    if (!status) {
+        return {Kind::Denied, 0};
     }
-    sendAllAndShut(::fileno(channel.get()), input);
-    const std::optional<int> tool = processIdThenDrain(::fileno(channel.get()));
-    if (!tool) {
-        return {Result::Failed, 0};
-    }
-    int waitStatus = 0;
-    if (posix::retryOnInterrupt([&] { return ::waitpid(*tool, &waitStatus, 0); }) != *tool) {
-        return {Result::Failed, 0};
-    }
-    return {Result::Ran, posix::shellStatus(waitStatus)};
+    return {Kind::Ran, *status};
 }
 
 } // namespace talvo

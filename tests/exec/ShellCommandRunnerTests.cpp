@@ -4,7 +4,9 @@
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestProcess.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace talvo {
 namespace {
@@ -62,6 +64,20 @@ TEST(ShellCommandRunner, SudoKeepsTheCommandOffTheElevationToolsCommandLine) {
     const auto logged = testing::readFile(log).value_or("");
     EXPECT_TRUE(logged.starts_with("COMMAND=/bin/sh -c ")) << logged;
     EXPECT_EQ(logged.find("pass"), std::string::npos) << logged;
+}
+
+// The elevation tool passes on whatever umask and folder the caller had.
+TEST(ShellCommandRunner, SudoRunsWithTheSystemsUmaskInTheRootFolder) {
+    const testing::TemporaryFolder folder;
+    const auto written = (folder.path() / "written").string();
+    const std::filesystem::path before = std::filesystem::current_path();
+    const mode_t mask = ::umask(0);
+    std::filesystem::current_path(folder.path());
+    const auto outcome = Task::sudo("umask > '" + written + "'; pwd >> '" + written + "'");
+    std::filesystem::current_path(before);
+    ::umask(mask);
+    EXPECT_TRUE(outcome.succeeded());
+    EXPECT_EQ(testing::readFile(written), "0022\n/\n");
 }
 
 TEST(OutputText, TrimsValidTextAndEmptiesInvalidText) {

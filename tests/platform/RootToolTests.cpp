@@ -1,0 +1,332 @@
+#include "platform/RootTool.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestProcess.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+// This binary stands in for the program that the tool runs when started with kReportWord: it
+// writes down what it was started with, and nothing else.
+namespace {
+
+constexpr std::string_view kReportWord = "--report-start";
+
+std::string joined(const auto& numbers) {
+    std::string text;
+    for (const auto number : numbers) {
+        text += " " + std::to_string(number);
+    }
+    return text;
+}
+
+int reportStart(const char* reportPath) {
+    std::string report;
+    DIR* const descriptors = ::opendir("/proc/self/fd");
+    report += "fds";
+    for (const dirent* entry; descriptors != nullptr && (entry = ::readdir(descriptors));) {
+        if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != ::dirfd(descriptors)) {
+            report += std::string(" ") + entry->d_name;
+        }
+    }
+    ::closedir(descriptors);
+    char mask[8];
+    std::snprintf(mask, sizeof mask, "%04o", static_cast<unsigned>(::umask(0)));
+    char folder[4096] = "?";
+    report += "\numask " + std::string(mask) + "\ncwd " + ::getcwd(folder, sizeof folder);
+    uid_t users[3];
+    gid_t groups[3];
+    ::getresuid(&users[0], &users[1], &users[2]);
+    ::getresgid(&groups[0], &groups[1], &groups[2]);
+    std::vector<gid_t> supplementary(static_cast<std::size_t>(::getgroups(0, nullptr)));
+    ::getgroups(static_cast<int>(supplementary.size()), supplementary.data());
+    report += "\nusers" + joined(users) + "\ngroups" + joined(groups) + joined(supplementary);
+    // The C library's own signals are left out: its posix_spawn ignores them in every child.
+    sigset_t blocked;
+    ::sigprocmask(SIG_BLOCK, nullptr, &blocked);
+    std::vector<int> blockedNumbers;
+    std::vector<int> ignoredNumbers;
+    for (int number = 1; number < NSIG; ++number) {
+        struct sigaction action {};
+        if (::sigaction(number, nullptr, &action) != 0) {
+            continue;
+        }
+        if (sigismember(&blocked, number)) {
+            blockedNumbers.push_back(number);
+        }
+        if (action.sa_handler == SIG_IGN) {
+            ignoredNumbers.push_back(number);
+        }
+    }
+    report += "\nblocked" + joined(blockedNumbers) + "\nignored" + joined(ignoredNumbers);
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        report += "\n" + std::string(*entry);
+    }
+    std::ofstream(reportPath) << report;
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && argv[1] == kReportWord) {
+        return reportStart(argv[2]);
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
+
+namespace talvo::roottool {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TemporaryFolder;
+
+TEST(RootToolStart, OnlyTheSystemsStartServesAndTheMarkerIsNeverAnOrdinaryWord) {
+    const struct {
+        std::vector<const char*> words;
+        unsigned realUserId, effectiveUserId;
+        Start start;
+    } cases[] = {
+        {{kMarker}, 501, 0, Start::Serve},
+        {{}, 501, 0, Start::Normal},
+        {{"REG_TOKEN=t", kMarker}, 501, 0, Start::Normal},
+        {{kMarker}, 0, 0, Start::Refuse},              // root itself
+        {{kMarker}, 501, 501, Start::Refuse},          // a user
+        {{kMarker, "/bin/sh"}, 501, 0, Start::Refuse}, // words the tool does not take
+        {{kMarker, "/bin/sh"}, 0, 0, Start::Refuse},
+    };
+    for (const auto& example : cases) {
+        std::vector<const char*> argv{"/Applications/Setup"};
+        argv.insert(argv.end(), example.words.begin(), example.words.end());
+        argv.push_back(nullptr);
+        EXPECT_EQ(startOf(static_cast<int>(argv.size()) - 1, argv.data(), example.realUserId,
+                          example.effectiveUserId),
+                  example.start)
+            << example.words.size() << " words, user " << example.realUserId << "/"
+            << example.effectiveUserId;
+    }
+}
+
+// A descriptor from which bytes are read, then end of file.
+posix::FileDescriptor holding(std::string_view bytes) {
+    posix::FileDescriptor file(::memfd_create("frames", MFD_CLOEXEC));
+    EXPECT_TRUE(posix::writeAll(file.get(), bytes));
+    ::lseek(file.get(), 0, SEEK_SET);
+    return file;
+}
+
+std::string number(std::uint32_t value) {
+    return {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+            static_cast<char>(value >> 8), static_cast<char>(value)};
+}
+
+TEST(RootToolFrames, RequestsArriveWholeAndOversizedOnesAreNeverSent) {
+    const std::vector<Request> requests = {
+        {"/bin/sh", {"-c", "eval \"$x\"", "", std::string("\0\n\xff", 3), "Grüße"}, "pass\0x\n"},
+        {"/bin/true", {}, ""},
+        {"/bin/cat", {}, std::string(1 << 20, 'x')},
+    };
+    for (std::uint32_t index = 0; index < requests.size(); ++index) {
+        const Request& request = requests[index];
+        const std::optional<Request> read =
+            readRequest(holding(requestFrame(index + 1, request).value_or("")).get(), index + 1);
+        ASSERT_TRUE(read.has_value()) << request.path;
+        EXPECT_EQ(read->path, request.path);
+        EXPECT_EQ(read->arguments, request.arguments);
+        EXPECT_TRUE(read->input == request.input) << read->input.size();
+    }
+    EXPECT_EQ(requestFrame(1, {"sh", {}, ""}), std::nullopt);
+    EXPECT_EQ(requestFrame(1, {"/bin/sh", std::vector<std::string>(kMaxWords, "x"), ""}),
+              std::nullopt);
+    EXPECT_EQ(requestFrame(1, {"/bin/sh", {}, std::string(kMaxRequestBytes, 'x')}), std::nullopt);
+}
+
+// What a broken or hostile peer may send, each followed by end of file: read as nothing, at
+// once, without taking in what a claimed length promises.
+TEST(RootToolFrames, BrokenOrHostileFramesReadAsNothing) {
+    const std::string tag = "TRT1";
+    EXPECT_EQ(readGreeting(holding(answerFrame(0, 4321)).get()), 4321);
+    EXPECT_EQ(readStatus(holding(answerFrame(2, 255)).get(), 2), 255);
+    const std::pair<std::string, const char*> answers[] = {
+        {"", "nothing"},
+        {answerFrame(1, 0).substr(0, 11), "cut short"},
+        {"TRT2" + number(1) + number(0), "another tag"},
+        {answerFrame(2, 0), "an earlier or later request's"},
+        {answerFrame(1, 256), "no exit status"},
+        {std::string(1 << 20, '\0'), "a flood"},
+    };
+    for (const auto& [bytes, what] : answers) {
+        EXPECT_EQ(readStatus(holding(bytes).get(), 1), std::nullopt) << what;
+    }
+    for (const std::uint32_t processId : {0U, 0x80000000U, 0xFFFFFFFFU}) {
+        EXPECT_EQ(readGreeting(holding(answerFrame(0, processId)).get()), std::nullopt)
+            << processId;
+    }
+
+    const std::string request = *requestFrame(1, {"/bin/sh", {"-c", "true"}, "input"});
+    const std::pair<std::string, const char*> requests[] = {
+        {request.substr(0, request.size() - 1), "cut short"},
+        {tag + number(2) + request.substr(8), "out of turn"},
+        {tag + number(1) + number(0) + number(0), "no program"},
+        {tag + number(1) + number(kMaxWords + 1), "too many words"},
+        {tag + number(1) + number(1) + number(2) + "sh" + number(0), "a relative program"},
+        {tag + number(1) + number(1) + number(0xFFFFFFFF), "a field of 4 GiB"},
+        {tag + number(1) + number(3) + number(kMaxRequestBytes / 2) +
+             std::string(kMaxRequestBytes / 2, '/') + number(kMaxRequestBytes / 2 + 1),
+         "fields beyond the bound together"},
+    };
+    for (const auto& [bytes, what] : requests) {
+        EXPECT_EQ(readRequest(holding(bytes).get(), 1), std::nullopt) << what;
+    }
+
+    // A frame is read to its end and not beyond.
+    const posix::FileDescriptor followed = holding(answerFrame(1, 7) + "next");
+    EXPECT_EQ(readStatus(followed.get(), 1), 7);
+    char rest[8];
+    EXPECT_EQ(posix::readUpTo(followed.get(), rest, sizeof rest), 4U);
+}
+
+// The test binary, started as the tool the way the system starts it (real user 501, effective
+// user root), by a caller that hands it everything it can: an environment, umask 000, its own
+// folder, groups, blocked and ignored signals, and descriptors without close-on-exec.
+class StartedTool {
+  public:
+    StartedTool(const fs::path& folder, const std::vector<std::string>& environment) {
+        int ends[2];
+        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+        posix::FileDescriptor ours(ends[0]);
+        const posix::FileDescriptor tools(ends[1]);
+        const posix::FileDescriptor inherited(
+            ::open((folder / "inherited").c_str(), O_RDWR | O_CREAT, 0600));
+        const fs::path hostileFolder = folder / "hostile folder";
+        fs::create_directories(hostileFolder);
+        const posix::ArgumentVector argv("/usr/bin/setpriv",
+                                         {"--ruid", "501", "--euid", "0", "--rgid", "20", "--egid",
+                                          "20", "--groups", "20,12", "--",
+                                          fs::read_symlink("/proc/self/exe"), kMarker});
+        std::vector<char*> envp;
+        for (const std::string& entry : environment) {
+            envp.push_back(const_cast<char*>(entry.c_str()));
+        }
+        envp.push_back(nullptr);
+
+        processId_ = ::fork();
+        if (processId_ == 0) {
+            ::umask(0);
+            sigset_t blocked;
+            sigfillset(&blocked);
+            ::sigprocmask(SIG_SETMASK, &blocked, nullptr);
+            ::signal(SIGCHLD, SIG_IGN);
+            ::signal(SIGINT, SIG_IGN);
+            if (::chdir(hostileFolder.c_str()) != 0 || ::dup2(tools.get(), 0) != 0 ||
+                ::dup2(tools.get(), 1) != 1 || ::dup2(inherited.get(), 9) != 9 ||
+                ::dup2(inherited.get(), 100) != 100) {
+                ::_exit(125);
+            }
+            ::execve(argv.get()[0], argv.get(), envp.data());
+            ::_exit(125);
+        }
+        processId_ = processId_ > 0 ? processId_ : -1;
+        const std::optional<int> greeted = readGreeting(ours.get());
+        EXPECT_EQ(greeted, processId_) << "the tool did not greet with its process id";
+        session_.emplace(std::move(ours), processId_);
+    }
+
+    std::optional<int> run(const std::string& path, const std::vector<std::string>& arguments,
+                           const std::string& input = {}) {
+        return session_->run({path, arguments, input});
+    }
+
+    // Ends the session; true once the tool has ended and been reaped.
+    bool endsAndIsReaped() {
+        session_.reset();
+        for (int tries = 0; tries < 500; ++tries) {
+            if (::kill(processId_, 0) != 0 && errno == ESRCH) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+  private:
+    int processId_ = -1;
+    std::optional<Session> session_;
+};
+
+const std::string kFixedEnvironmentReport = [] {
+    std::string lines;
+    for (const char* entry : kFixedEnvironment) {
+        lines += "\n" + std::string(entry);
+    }
+    return lines;
+}();
+
+TEST(RootTool, StartsCleanWhateverItsCallerHandsIt) {
+    ASSERT_EQ(::geteuid(), 0U) << "starting the tool as the system does needs root";
+    const TemporaryFolder folder;
+    const fs::path bin = folder.path() / "bin";
+    for (const char* program : {"security", "launchctl", "sudo"}) {
+        testing::writeScript(bin / program, "touch '" + (folder.path() / "ran").string() + "'\n");
+    }
+    testing::writeScript(folder.path() / "startup",
+                         "touch '" + (folder.path() / "startup-ran").string() + "'\n");
+    const std::string hostile = folder.path().string();
+    StartedTool tool(folder.path(),
+                     {"PATH=" + bin.string() + ":/usr/bin:/bin",
+                      "BASH_FUNC_x%%=() { echo FUNCTION-RAN-AS-0 > " + hostile + "/ran; }",
+                      "ENV=" + hostile + "/startup", "BASH_ENV=" + hostile + "/startup", "IFS=/",
+                      "CDPATH=" + hostile, "DYLD_INSERT_LIBRARIES=" + hostile + "/x.dylib",
+                      "DYLD_LIBRARY_PATH=" + hostile, "HOME=/Users/staff1", "USER=staff1",
+                      "A_WORD_WITHOUT_A_VALUE",
+                      // Were the marker ignored, the binary would run no test rather than all.
+                      "GTEST_FILTER=NoSuchTest"});
+
+    const std::string report = (folder.path() / "report").string();
+    EXPECT_EQ(tool.run(fs::read_symlink("/proc/self/exe"), {std::string(kReportWord), report}), 0);
+    EXPECT_EQ(testing::readFile(report),
+              "fds 0 1 2\numask 0022\ncwd /\nusers 0 0 0\ngroups 0 0 0 0\n"
+              "blocked\nignored" +
+                  kFixedEnvironmentReport);
+
+    // Neither a program of the user's on PATH nor an exported function nor a start-up file.
+    EXPECT_EQ(tool.run("/bin/sh", {"-c", "{ security; launchctl; } 2>/dev/null; sudo true"}), 0);
+    EXPECT_EQ(tool.run("/bin/bash", {"-c", "x 2>/dev/null"}), 127);
+    EXPECT_FALSE(fs::exists(folder.path() / "ran"));
+    EXPECT_FALSE(fs::exists(folder.path() / "startup-ran"));
+    EXPECT_TRUE(tool.endsAndIsReaped());
+}
+
+TEST(RootTool, RunsOneCommandAfterAnotherUntilItsCallerOrItEnds) {
+    ASSERT_EQ(::geteuid(), 0U) << "starting the tool as the system does needs root";
+    const TemporaryFolder folder;
+    StartedTool tool(folder.path(), {});
+    const std::string check = "read -r line; [ \"$line\" = 'pass phrase' ] && ! read -r more";
+    EXPECT_EQ(tool.run("/bin/sh", {"-c", check}, "pass phrase\n"), 0);
+    EXPECT_EQ(tool.run("/bin/sh", {"-c", check}, "pass phrase\nmore\n"), 1);
+    EXPECT_EQ(tool.run("/bin/sh", {"-c", "seq 1 200000; exit 3"}), 3);
+    EXPECT_EQ(tool.run("/bin/sh", {"-c", "kill -TERM $$"}), 128 + SIGTERM);
+    EXPECT_EQ(tool.run("/no/such/program", {}), 127);
+    EXPECT_EQ(tool.run("sh", {"-c", "exit 0"}), std::nullopt) << "relative: never sent";
+    EXPECT_EQ(tool.run("/bin/sh", {"-c", "exit 0"}), 0) << "and the session goes on";
+    EXPECT_TRUE(tool.endsAndIsReaped());
+
+    // A tool that ends during a command reads as a failed run, and so does every later one.
+    StartedTool killed(folder.path(), {});
+    EXPECT_EQ(killed.run("/bin/sh", {"-c", "kill -KILL $PPID; sleep 1"}), std::nullopt);
+    EXPECT_EQ(killed.run("/bin/sh", {"-c", "exit 0"}), std::nullopt);
+    EXPECT_TRUE(killed.endsAndIsReaped());
+}
+
+} // namespace
+} // namespace talvo::roottool
