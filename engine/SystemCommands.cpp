@@ -136,7 +136,7 @@ std::string withoutSearchItself(std::string_view listing) {
 } // namespace
 
 std::vector<std::string> shellArguments() {
-    return {"-c", "ps aux | grep TalvoBackupAgent"};
+    return {"-c", "ps auxww | grep TalvoBackupAgent"};
 }
 
 bool mentionsAgent(std::string_view listing) {

@@ -63,7 +63,9 @@ std::vector<std::string> launchctlCommands(std::string_view verb);
 } // namespace launchDaemons
 
 // Whether an agent process runs, judged from the process list as the shell pipeline below prints
-// it: the agent's executable and the status application both carry the searched name.
+// it: the agent's executable and the status application both carry the searched name. The list
+// is asked for at unlimited width ("ww"): otherwise ps cuts each line to a width it takes from
+// COLUMNS or a terminal, and the name stands far to the right, behind the bundle's path.
 namespace agentProcessSearch {
 
 inline constexpr const char* kShell = "/bin/sh";
