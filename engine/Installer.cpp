@@ -88,8 +88,7 @@ InstallResult Installer::install(const Config& config) {
 // The superuser runs the agent through "sudo"; the privileged path runs it directly, having the
 // rights already. A failure on either path ends the installation with the status it gives.
 void Installer::setup(const Config& config) {
-    const ShownCommand command{agentSetupCommand(config.arguments()),
-                               agentSetupCommand(config.shownArguments()), false};
+    const ShownCommand command = agentSetupStep(config);
     if (environment_.user.isSuperuser()) {
         const ShownCommand asRoot = command.prefixed("sudo ");
         try {

@@ -5,6 +5,7 @@
 #include "engine/Installer.h"
 #include "exec/CommandRunner.h"
 #include "exec/Error.h"
+#include "exec/ShellCommandRunner.h"
 #include "platform/ChildProcess.h"
 #include "platform/Desktop.h"
 #include "platform/Posix.h"
@@ -22,8 +23,9 @@ namespace talvo::testing {
 using Lines = std::vector<std::string>;
 
 // By default run by the superuser, nothing installed, nothing running, every command succeeding
-// with the same output. Printed lines and every command ("sync> ", "sudo> ", "launch> ", "open> "
-// and what was handed over) land in one transcript, in the order they happened.
+// with the same output; a failing one carries that output's last line, as the real runner's does.
+// Printed lines and every command ("sync> ", "sudo> ", "launch> ", "open> " and what was handed
+// over) land in one transcript, in the order they happened.
 struct FakeComputer final : CommandRunner,
                             ProcessLauncher,
                             FileChecks,
@@ -60,7 +62,7 @@ struct FakeComputer final : CommandRunner,
         transcript << "sync> " << command << '\n';
         onCommand(command);
         if (const auto status = matching(failures, command)) {
-            throw commandError(*status);
+            throw commandError(*status, lastOutputLine(output));
         }
         return output;
     }
