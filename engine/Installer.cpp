@@ -115,8 +115,15 @@ std::string Installer::statusAppURL() const {
 }
 
 void Installer::killApp() {
+    std::vector<std::string> identifiers;
     for (const auto& application : kAgentApplications) {
-        if (!environment_.applications.isRunning(application.bundleIdentifier)) {
+        identifiers.emplace_back(application.bundleIdentifier);
+    }
+    // One look answers for both: it may read the Info.plist of every bundle that a program runs
+    // from.
+    const auto running = environment_.applications.runningAmong(identifiers);
+    for (const auto& application : kAgentApplications) {
+        if (!running.contains(application.bundleIdentifier)) {
             continue;
         }
         printLine(environment_.out, application.runningMessage);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -64,6 +65,34 @@ TEST(Installer, CommandLinesOfBothPrivilegeBranches) {
                              R"( -l "TalvoBackupAgent" -w "pass\"word1" -T )" + kAgent + kKeychain,
                          admin + launchctl(""), admin + launchctl(".updater"), errorLine(5)}))
             << "superuser " << superuser;
+    }
+}
+
+// One look at the running applications answers for both; the agent application is stopped before
+// the status application, a failed killall is printed and the next step still runs.
+TEST(Installer, KillAppStopsTheRunningApplicationsInOrder) {
+    const std::string agentApp = "com.talvo.backup.app";
+    const std::string statusApp = "com.talvo.backup.status";
+    const std::string search = "launch> /bin/sh [-c] [ps auxww | grep TalvoBackupAgent]";
+    const std::string killStatus = R"(sync> /usr/bin/killall "TalvoBackupAgentStatus")";
+    const struct {
+        std::set<std::string> running;
+        Lines lines;
+    } cases[] = {
+        {{}, {search}},
+        {{statusApp}, {"Talvo Backup Agent Status is already running.", killStatus, search}},
+        {{agentApp, statusApp},
+         {"Talvo Backup Agent is already running.",
+          R"(sync> /usr/bin/killall "Talvo Backup Agent")", errorLine(1),
+          "Talvo Backup Agent Status is already running.", killStatus, search}},
+    };
+    for (const auto& [running, lines] : cases) {
+        FakeComputer computer;
+        computer.applications = running;
+        computer.failures["killall \"Talvo Backup Agent\""] = 1;
+        computer.installer.killApp();
+        EXPECT_EQ(computer.applicationLookups, (std::vector<Lines>{{agentApp, statusApp}}));
+        EXPECT_EQ(computer.lines(), lines);
     }
 }
 
