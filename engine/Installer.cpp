@@ -88,8 +88,7 @@ InstallResult Installer::install(const Config& config) {
 // The superuser runs the agent through "sudo"; the privileged path runs it directly, having the
 // rights already. A failure on either path ends the installation with the status it gives.
 void Installer::setup(const Config& config) {
-    const ShownCommand command{agentSetupCommand(config.arguments()),
-                               agentSetupCommand(config.shownArguments()), false};
+    const ShownCommand command = agentSetupStep(config);
     if (environment_.user.isSuperuser()) {
         const ShownCommand asRoot = command.prefixed("sudo ");
         try {
@@ -116,8 +115,15 @@ std::string Installer::statusAppURL() const {
 }
 
 void Installer::killApp() {
+    std::vector<std::string> identifiers;
     for (const auto& application : kAgentApplications) {
-        if (!environment_.applications.isRunning(application.bundleIdentifier)) {
+        identifiers.emplace_back(application.bundleIdentifier);
+    }
+    // One look answers for both: it may read the Info.plist of every bundle that a program runs
+    // from.
+    const auto running = environment_.applications.runningAmong(identifiers);
+    for (const auto& application : kAgentApplications) {
+        if (!running.contains(application.bundleIdentifier)) {
             continue;
         }
         printLine(environment_.out, application.runningMessage);

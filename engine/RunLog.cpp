@@ -30,13 +30,13 @@ ShownCommand ShownCommand::plain(std::string text) {
 }
 
 ShownCommand ShownCommand::prefixed(const std::string& words) const {
-    return ShownCommand{words + text, words + shown, carriesPassphrase};
+    return ShownCommand{words + text, words + shown, carriesSecret};
 }
 
 std::string failedCommandEntry(const ShownCommand& command, const Error& failure) {
     std::string entry =
         "Command failed with exit status " + std::to_string(failure.code()) + ": " + command.shown;
-    if (command.carriesPassphrase) {
+    if (command.carriesSecret) {
         return entry + "; output withheld, the command carries a secret";
     }
     const auto& lastLine = failure.lastOutputLine();

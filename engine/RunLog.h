@@ -25,9 +25,10 @@ struct ShownCommand {
     std::string text;
     // The same text, or with every secret in it replaced by kMaskedSecret.
     std::string shown;
-    // A command that carries the passphrase: its output is withheld from the log too, as a tool
-    // might echo part of what it was given.
-    bool carriesPassphrase = false;
+    // A command that carries a secret (the passphrase, the registration token): its output is
+    // withheld from the log too, as a tool might echo part of what it was given, and the shell
+    // repeats words of an unquoted value that it could not run or parse.
+    bool carriesSecret = false;
 
     static ShownCommand plain(std::string text);
     // Both forms behind the same words, e.g. "sudo ".

@@ -7,6 +7,8 @@
 
 namespace talvo {
 
+namespace {
+
 std::string agentSetupCommand(const std::vector<std::string>& arguments) {
     std::string line = "\"" + std::string(Installer::agentAppPath) + "\" daemon --init";
     for (const auto& word : arguments) {
@@ -14,6 +16,14 @@ std::string agentSetupCommand(const std::vector<std::string>& arguments) {
         line += word;
     }
     return line;
+}
+
+} // namespace
+
+ShownCommand agentSetupStep(const Config& config) {
+    return ShownCommand{agentSetupCommand(config.arguments()),
+                        agentSetupCommand(config.shownArguments()),
+                        config.registrationToken.has_value()};
 }
 
 std::string killallCommand(std::string_view processName) {
@@ -35,7 +45,7 @@ std::optional<Error> runAdministrativeCommand(CommandRunner& runner, const UserI
         }
         return std::nullopt;
     }
-    const ShownCommand privileged = command.carriesPassphrase ? command : command.prefixed("sudo ");
+    const ShownCommand privileged = command.carriesSecret ? command : command.prefixed("sudo ");
     const auto outcome = runner.sudo(privileged.text);
     if (outcome.succeeded()) {
         return std::nullopt;
@@ -136,7 +146,7 @@ std::string withoutSearchItself(std::string_view listing) {
 } // namespace
 
 std::vector<std::string> shellArguments() {
-    return {"-c", "ps aux | grep TalvoBackupAgent"};
+    return {"-c", "ps auxww | grep TalvoBackupAgent"};
 }
 
 bool mentionsAgent(std::string_view listing) {

@@ -4,6 +4,7 @@
 // item that keeps the customer's passphrase, the launch daemons, stopping an application and the
 // process search. Also the one rule for running a step with administrator rights.
 
+#include "engine/Config.h"
 #include "engine/RunLog.h"
 #include "exec/Error.h"
 
@@ -18,16 +19,18 @@ namespace talvo {
 class CommandRunner;
 class UserIdentity;
 
-// "daemon" "--init" and the Config's option words, joined unquoted behind the agent's quoted
-// executable: a value that needs quoting (the seed path) brings its own.
-std::string agentSetupCommand(const std::vector<std::string>& arguments);
+// The agent's setup command: "daemon" "--init" and the Config's option words, joined unquoted
+// behind the agent's quoted executable (a value that needs quoting, the seed path, brings its
+// own); for the log the same with the registration token masked. With a token it carries a
+// secret, as the token reaches the shell unquoted.
+ShownCommand agentSetupStep(const Config& config);
 
 // Stops every process of that name.
 std::string killallCommand(std::string_view processName);
 
 // A keychain or launch-daemon step that needs administrator rights. The superuser runs the
 // command directly; anyone else runs it through the privileged runner, a plain one behind "sudo "
-// and one that carries the passphrase as it is (it runs as root already, and sudo writes every
+// and one that carries a secret as it is (it runs as root already, and sudo writes every
 // command line it runs to the system's authentication log). A failure on either path is printed
 // as one error line, written to the log with the command's shown form, and never raised: the next
 // step still runs. Gives that failure, or nothing when the command succeeded.
@@ -63,7 +66,9 @@ std::vector<std::string> launchctlCommands(std::string_view verb);
 } // namespace launchDaemons
 
 // Whether an agent process runs, judged from the process list as the shell pipeline below prints
-// it: the agent's executable and the status application both carry the searched name.
+// it: the agent's executable and the status application both carry the searched name. The list
+// is asked for at unlimited width ("ww"): otherwise ps cuts each line to a width it takes from
+// COLUMNS or a terminal, and the name stands far to the right, behind the bundle's path.
 namespace agentProcessSearch {
 
 inline constexpr const char* kShell = "/bin/sh";

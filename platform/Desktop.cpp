@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <iterator>
 #include <sys/stat.h>
 #include <utility>
 
@@ -19,6 +20,21 @@ constexpr std::string_view kExecutablesFolder = ".app/Contents/MacOS/";
 bool hasBundleName(std::string_view pathEndingInExtension) {
     const auto nameEnd = pathEndingInExtension.size() - kBundleExtension.size();
     return nameEnd > 0 && pathEndingInExtension[nameEnd - 1] != '/';
+}
+
+std::optional<PropertyDictionary> infoOf(const std::string& bundlePath, std::size_t sizeLimit) {
+    return readPropertyList(bundlePath + "/Contents/Info.plist", sizeLimit);
+}
+
+std::optional<std::string> mainExecutableIn(const std::string& bundlePath,
+                                            const PropertyDictionary& info) {
+    const auto name = textValue(info, "CFBundleExecutable");
+    // A file name inside Contents/MacOS, never a path into another folder.
+    if (!name || name->empty() || *name == "." || *name == ".." ||
+        name->find('/') != std::string::npos) {
+        return std::nullopt;
+    }
+    return bundlePath + "/Contents/MacOS/" + *name;
 }
 
 } // namespace
@@ -44,38 +60,49 @@ bool isBundlePath(std::string_view path) {
 }
 
 std::optional<std::string> mainExecutable(const std::string& bundlePath) {
-    const auto name = infoString(bundlePath, "CFBundleExecutable");
-    // A file name inside Contents/MacOS, never a path into another folder.
-    if (!name || name->empty() || *name == "." || *name == ".." ||
-        name->find('/') != std::string::npos) {
-        return std::nullopt;
-    }
-    return bundlePath + "/Contents/MacOS/" + *name;
-}
-
-std::optional<std::string> infoString(const std::string& bundlePath, std::string_view key) {
-    const auto info = readPropertyList(bundlePath + "/Contents/Info.plist");
+    const auto info = infoOf(bundlePath, kBundleInfoSizeLimit);
     if (!info) {
         return std::nullopt;
     }
-    return textValue(*info, key);
+    return mainExecutableIn(bundlePath, *info);
 }
 
-ApplicationMatcher::ApplicationMatcher(std::string bundleIdentifier)
-    : bundleIdentifier_(std::move(bundleIdentifier)) {}
+ApplicationScan::ApplicationScan(std::vector<std::string> bundleIdentifiers,
+                                 std::size_t infoSizeLimit)
+    : bundleIdentifiers_(std::make_move_iterator(bundleIdentifiers.begin()),
+                         std::make_move_iterator(bundleIdentifiers.end())),
+      infoSizeLimit_(infoSizeLimit) {}
 
-bool ApplicationMatcher::isApplication(const std::string& executablePath) {
+void ApplicationScan::note(const std::string& executablePath) {
     const auto bundlePath = bundleOfExecutable(executablePath);
     if (!bundlePath) {
-        return false;
+        return;
     }
-    auto [known, isNew] = bundles_.try_emplace(*bundlePath);
-    if (isNew) {
-        known->second = {infoString(*bundlePath, "CFBundleIdentifier"),
-                         mainExecutable(*bundlePath)};
+    auto known = bundles_.find(*bundlePath);
+    if (known == bundles_.end()) {
+        known = bundles_.emplace(*bundlePath, applicationOf(*bundlePath)).first;
     }
-    return known->second.identifier == bundleIdentifier_ &&
-           known->second.mainExecutable == executablePath;
+    const auto& application = known->second;
+    if (application && application->mainExecutable == executablePath) {
+        found_.insert(application->bundleIdentifier);
+    }
+}
+
+std::optional<ApplicationScan::Application>
+ApplicationScan::applicationOf(const std::string& bundlePath) const {
+    const auto info = infoOf(bundlePath, infoSizeLimit_);
+    if (!info) {
+        return std::nullopt;
+    }
+    auto identifier = textValue(*info, "CFBundleIdentifier");
+    if (!identifier || !bundleIdentifiers_.contains(*identifier)) {
+        return std::nullopt;
+    }
+    auto executable = mainExecutableIn(bundlePath, *info);
+    if (!executable) {
+        return std::nullopt;
+    }
+    return Application{std::move(*identifier), std::move(*executable)};
 }
 
 } // namespace talvo::bundle

@@ -1,10 +1,15 @@
 #pragma once
 
-#include <map>
+#include "platform/PropertyList.h"
+
+#include <cstddef>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 // What the installer asks of the desktop: application bundles and their parts, whether files
 // exist, opening bundles and URLs, and which applications run.
@@ -24,27 +29,35 @@ std::optional<std::string> mainExecutable(const std::string& bundlePath);
 // Whether a path names a bundle folder by its name ("*.app", trailing slashes allowed).
 bool isBundlePath(std::string_view path);
 
-// A text value of the bundle's Contents/Info.plist; nothing when the file cannot be read or the
-// key is missing or not text.
-std::optional<std::string> infoString(const std::string& bundlePath, std::string_view key);
-
-// Tells, one running program at a time, whether it is an application with this bundle identifier:
-// its executable must be its innermost bundle's main executable, so helpers and daemons that share
-// the bundle's MacOS folder are not the application. Each bundle's Info.plist is read once per
-// matcher, since many processes share a bundle.
-class ApplicationMatcher {
+// Finds, among running programs noted one at a time, the applications with some bundle
+// identifiers: a program is one when its executable is its innermost bundle's main executable,
+// so helpers and daemons that share the bundle's MacOS folder are not. Each bundle's Info.plist is
+// read at most once, and only when it holds at most infoSizeLimit bytes, however many of its
+// programs run and however many identifiers are asked for: a whole scan costs one look per
+// program plus the bytes of the bundles read.
+class ApplicationScan {
   public:
-    explicit ApplicationMatcher(std::string bundleIdentifier);
-    bool isApplication(const std::string& executablePath);
+    ApplicationScan(std::vector<std::string> bundleIdentifiers, std::size_t infoSizeLimit);
+
+    void note(const std::string& executablePath);
+    // Every identifier has been found: the other programs need no look.
+    bool foundAll() const { return found_.size() == bundleIdentifiers_.size(); }
+    const std::set<std::string>& found() const { return found_; }
 
   private:
-    struct BundleFacts {
-        std::optional<std::string> identifier;
-        std::optional<std::string> mainExecutable;
+    // A bundle with one of the identifiers asked for.
+    struct Application {
+        std::string bundleIdentifier;
+        std::string mainExecutable;
     };
 
-    std::string bundleIdentifier_;
-    std::map<std::string, BundleFacts> bundles_;
+    std::optional<Application> applicationOf(const std::string& bundlePath) const;
+
+    std::set<std::string> bundleIdentifiers_;
+    std::size_t infoSizeLimit_;
+    std::set<std::string> found_;
+    // Every bundle met so far, by path; nothing for those of no identifier asked for.
+    std::unordered_map<std::string, std::optional<Application>> bundles_;
 };
 
 } // namespace talvo::bundle
@@ -100,18 +113,28 @@ class SystemWorkspace final : public Workspace {
 class RunningApplications {
   public:
     virtual ~RunningApplications() = default;
-    // Whether at least one running application has this bundle identifier.
-    virtual bool isRunning(const std::string& bundleIdentifier) const = 0;
+    // Those of the bundle identifiers that at least one running application has, from one look
+    // at the running programs.
+    virtual std::set<std::string>
+    runningAmong(const std::vector<std::string>& bundleIdentifiers) const = 0;
 };
 
-// Lists the processes (/proc, or the kernel's process table on macOS): a process is a running
+// Lists the processes once (/proc, or the kernel's process table on macOS): a process is a running
 // application of a bundle only when it runs that bundle's main executable ("<bundle>.app/Contents/
 // MacOS/" plus the CFBundleExecutable of its Contents/Info.plist, which also gives the
 // CFBundleIdentifier). The innermost bundle counts, so an application nested in another's MacOS
-// folder is its own.
+// folder is its own. Any local user can start programs from bundles of their own, so the size of
+// an Info.plist that is read is capped (see ApplicationScan).
 class SystemRunningApplications final : public RunningApplications {
   public:
-    bool isRunning(const std::string& bundleIdentifier) const override;
+    explicit SystemRunningApplications(std::size_t infoSizeLimit = kBundleInfoSizeLimit)
+        : infoSizeLimit_(infoSizeLimit) {}
+
+    std::set<std::string>
+    runningAmong(const std::vector<std::string>& bundleIdentifiers) const override;
+
+  private:
+    std::size_t infoSizeLimit_;
 };
 
 } // namespace talvo

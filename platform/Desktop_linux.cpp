@@ -78,20 +78,20 @@ void SystemWorkspace::openURL(const std::string& url) {
     }
 }
 
-bool SystemRunningApplications::isRunning(const std::string& bundleIdentifier) const {
-    bundle::ApplicationMatcher matcher(bundleIdentifier);
+std::set<std::string>
+SystemRunningApplications::runningAmong(const std::vector<std::string>& bundleIdentifiers) const {
+    bundle::ApplicationScan scan(bundleIdentifiers, infoSizeLimit_);
     std::error_code error;
-    for (std::filesystem::directory_iterator entry("/proc", error), end; !error && entry != end;
-         entry.increment(error)) {
+    for (std::filesystem::directory_iterator entry("/proc", error), end;
+         !error && entry != end && !scan.foundAll(); entry.increment(error)) {
         if (!isProcessFolder(entry->path().filename().string())) {
             continue;
         }
-        if (const auto executable = executableOf(entry->path());
-            executable && matcher.isApplication(*executable)) {
-            return true;
+        if (const auto executable = executableOf(entry->path())) {
+            scan.note(*executable);
         }
     }
-    return false;
+    return scan.found();
 }
 
 } // namespace talvo

@@ -88,20 +88,23 @@ void SystemWorkspace::openURL(const std::string& url) {
     openDetached(url);
 }
 
-bool SystemRunningApplications::isRunning(const std::string& bundleIdentifier) const {
-    bundle::ApplicationMatcher matcher(bundleIdentifier);
+std::set<std::string>
+SystemRunningApplications::runningAmong(const std::vector<std::string>& bundleIdentifiers) const {
+    bundle::ApplicationScan scan(bundleIdentifiers, infoSizeLimit_);
     std::vector<char> buffer(argumentBufferSize());
     for (const pid_t process : runningProcessIds()) {
+        if (scan.foundAll()) {
+            break;
+        }
         // The kernel's own task has no arguments to read.
         if (process <= 0) {
             continue;
         }
-        if (const auto executable = executableOf(process, buffer);
-            executable && matcher.isApplication(*executable)) {
-            return true;
+        if (const auto executable = executableOf(process, buffer)) {
+            scan.note(*executable);
         }
     }
-    return false;
+    return scan.found();
 }
 
 } // namespace talvo

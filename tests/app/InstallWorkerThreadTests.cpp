@@ -43,7 +43,9 @@ struct KeychainComputer final : CommandRunner,
     bool fileExists(const std::string&) const override { return false; }
     void openBundle(const std::string&) override {}
     void openURL(const std::string&) override { transcript << "open\n"; }
-    bool isRunning(const std::string&) const override { return false; }
+    std::set<std::string> runningAmong(const std::vector<std::string>&) const override {
+        return {};
+    }
     unsigned effectiveUserId() const override { return 501; }
 };
 

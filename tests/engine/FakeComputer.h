@@ -5,6 +5,7 @@
 #include "engine/Installer.h"
 #include "exec/CommandRunner.h"
 #include "exec/Error.h"
+#include "exec/ShellCommandRunner.h"
 #include "platform/ChildProcess.h"
 #include "platform/Desktop.h"
 #include "platform/Posix.h"
@@ -22,8 +23,9 @@ namespace talvo::testing {
 using Lines = std::vector<std::string>;
 
 // By default run by the superuser, nothing installed, nothing running, every command succeeding
-// with the same output. Printed lines and every command ("sync> ", "sudo> ", "launch> ", "open> "
-// and what was handed over) land in one transcript, in the order they happened.
+// with the same output; a failing one carries that output's last line, as the real runner's does.
+// Printed lines and every command ("sync> ", "sudo> ", "launch> ", "open> " and what was handed
+// over) land in one transcript, in the order they happened.
 struct FakeComputer final : CommandRunner,
                             ProcessLauncher,
                             FileChecks,
@@ -35,12 +37,16 @@ struct FakeComputer final : CommandRunner,
     std::map<std::string, int> failures;
     std::map<std::string, PrivilegedOutcome> privileged;
     std::set<std::string> files;
+    // Bundle identifiers of the applications running.
+    std::set<std::string> applications;
     unsigned userId = 0;
     // Called on every command run without rights after it is noted, and on every look for a
     // running application: where an unexpected exception can be thrown into the run.
     std::function<void(const std::string&)> onCommand = [](const std::string&) {};
     std::function<void()> onApplicationLookup = [] {};
     std::ostringstream transcript;
+    // The identifiers of each look at the running applications.
+    mutable std::vector<Lines> applicationLookups;
     // The installer's log entries, in order.
     Lines logged;
     Installer installer{
@@ -60,7 +66,7 @@ struct FakeComputer final : CommandRunner,
         transcript << "sync> " << command << '\n';
         onCommand(command);
         if (const auto status = matching(failures, command)) {
-            throw commandError(*status);
+            throw commandError(*status, lastOutputLine(output));
         }
         return output;
     }
@@ -82,9 +88,16 @@ struct FakeComputer final : CommandRunner,
     bool fileExists(const std::string& path) const override { return files.contains(path); }
     void openBundle(const std::string& path) override { transcript << "open> " << path << '\n'; }
     void openURL(const std::string& url) override { transcript << "open> " << url << '\n'; }
-    bool isRunning(const std::string&) const override {
+    std::set<std::string> runningAmong(const std::vector<std::string>& identifiers) const override {
+        applicationLookups.push_back(identifiers);
         onApplicationLookup();
-        return false;
+        std::set<std::string> running;
+        for (const auto& identifier : identifiers) {
+            if (applications.contains(identifier)) {
+                running.insert(identifier);
+            }
+        }
+        return running;
     }
     unsigned effectiveUserId() const override { return userId; }
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -67,6 +68,34 @@ TEST(Installer, CommandLinesOfBothPrivilegeBranches) {
     }
 }
 
+// One look at the running applications answers for both; the agent application is stopped before
+// the status application, a failed killall is printed and the next step still runs.
+TEST(Installer, KillAppStopsTheRunningApplicationsInOrder) {
+    const std::string agentApp = "com.talvo.backup.app";
+    const std::string statusApp = "com.talvo.backup.status";
+    const std::string search = "launch> /bin/sh [-c] [ps auxww | grep TalvoBackupAgent]";
+    const std::string killStatus = R"(sync> /usr/bin/killall "TalvoBackupAgentStatus")";
+    const struct {
+        std::set<std::string> running;
+        Lines lines;
+    } cases[] = {
+        {{}, {search}},
+        {{statusApp}, {"Talvo Backup Agent Status is already running.", killStatus, search}},
+        {{agentApp, statusApp},
+         {"Talvo Backup Agent is already running.",
+          R"(sync> /usr/bin/killall "Talvo Backup Agent")", errorLine(1),
+          "Talvo Backup Agent Status is already running.", killStatus, search}},
+    };
+    for (const auto& [running, lines] : cases) {
+        FakeComputer computer;
+        computer.applications = running;
+        computer.failures["killall \"Talvo Backup Agent\""] = 1;
+        computer.installer.killApp();
+        EXPECT_EQ(computer.applicationLookups, (std::vector<Lines>{{agentApp, statusApp}}));
+        EXPECT_EQ(computer.lines(), lines);
+    }
+}
+
 // Only the add decides whether the key is stored: its failure goes back to the caller, whichever
 // way it failed, after one printed line; a failed lookup is only printed.
 TEST(Installer, AKeyThatCouldNotBeStoredIsReportedToTheCaller) {
@@ -89,43 +118,80 @@ TEST(Installer, AKeyThatCouldNotBeStoredIsReportedToTheCaller) {
     }
 }
 
-// A failed add is logged with the passphrase masked and its output withheld, on both paths.
-TEST(InstallerLog, AFailedAddIsLoggedWithThePassphraseMasked) {
-    for (const std::string passphrase : {R"(quote " dollar $HOME backquote `id` backslash \ end\)",
-                                         "line one\nline two e\xCC\x81"}) {
+// Secrets in the forms a shell treats specially. The failing command's last output line holds
+// the secret's end, as a tool echoing it or the shell's own "not found" for its tail would.
+const std::string kSecrets[] = {
+    R"(quote " dollar $HOME backquote `id` backslash \ end\)",
+    "tok-abc;SECRETTAIL42",
+    "tok(ENTIRETOKEN77",
+    "line one\nline two e\xCC\x81",
+};
+
+// The first six bytes of the secret, as given or double-quoted for the shell, that stand in the
+// entry; empty when none do.
+std::string pieceIn(const std::string& entry, const std::string& secret) {
+    for (const auto& form : {secret, keychain::escapedForDoubleQuotes(secret)}) {
+        for (std::size_t start = 0; start + 6 <= form.size(); ++start) {
+            if (entry.find(form.substr(start, 6)) != std::string::npos) {
+                return form.substr(start, 6);
+            }
+        }
+    }
+    return {};
+}
+
+// The agent's setup with a token and the key's add: each failed one is logged with its secret
+// masked and its output withheld, on both paths.
+TEST(InstallerLog, ACommandCarryingASecretIsLoggedMaskedAndWithoutItsOutput) {
+    const std::string withheld = "; output withheld, the command carries a secret";
+    for (const auto& secret : kSecrets) {
         for (const unsigned userId : {0u, 501u}) {
-            FakeComputer computer;
-            computer.userId = userId;
-            computer.failures["add-"] = 45;
-            computer.privileged["add-"] = {Kind::Dismissed, 0};
-            computer.output = "echoing " + passphrase;
-            computer.installer.createCustomerKey(passphrase);
-            ASSERT_EQ(computer.logged.size(), 1u) << userId;
-            const std::string& entry = computer.logged.front();
-            EXPECT_EQ(entry.find(userId == 0 ? "Command failed with exit status 45: security add"
-                                             : "Privileged command failed (authentication "
-                                               "dismissed, status 126): security add"),
-                      0u)
-                << entry;
-            EXPECT_NE(entry.find(R"(-w "********")"), std::string::npos) << entry;
-            EXPECT_EQ(entry.find("echoing"), std::string::npos) << entry;
-            // No six bytes of the passphrase, or of its double-quoted form, reach the log.
-            for (const auto& form : {passphrase, keychain::escapedForDoubleQuotes(passphrase)}) {
-                for (std::size_t start = 0; start + 6 <= form.size(); ++start) {
-                    EXPECT_EQ(entry.find(form.substr(start, 6)), std::string::npos) << entry;
-                }
+            const bool superuser = userId == 0;
+            FakeComputer agent;
+            agent.userId = userId;
+            agent.failures["daemon --init"] = 3;
+            agent.privileged["daemon --init"] = {Kind::Ran, 3};
+            agent.output = "registration failed for " + secret;
+            EXPECT_THROW(agent.installer.run({secret, "svc", {}, {}, {}}), Error);
+
+            FakeComputer key;
+            key.userId = userId;
+            key.failures["add-"] = 45;
+            key.privileged["add-"] = {Kind::Dismissed, 0};
+            key.output = "echoing " + secret;
+            key.installer.createCustomerKey(secret);
+
+            const std::string agentCommand =
+                kAgent + " daemon --init -reg-token=******** -reg-service=svc";
+            const std::string keyCommand = "security add-generic-password " + kKeyItem +
+                                           R"( -l "TalvoBackupAgent" -w "********" -T )" + kAgent +
+                                           kKeychain;
+            const Lines expected =
+                superuser
+                    ? Lines{"Command failed with exit status 3: sudo " + agentCommand + withheld,
+                            "Command failed with exit status 45: " + keyCommand + withheld}
+                    : Lines{"Privileged command failed (exit status 3): " + agentCommand,
+                            "Privileged command failed (authentication dismissed, status "
+                            "126): " +
+                                keyCommand};
+            EXPECT_EQ((Lines{agent.logged.at(0), key.logged.at(0)}), expected);
+            for (const auto& entry : {agent.logged.at(0), key.logged.at(0)}) {
+                EXPECT_EQ(pieceIn(entry, secret), "") << entry;
             }
         }
     }
 }
 
-TEST(InstallerLog, AFailedAgentSetupIsLoggedWithTheTokenMasked) {
+// Without a token the agent's setup carries no secret, and its last output line tells why it
+// failed.
+TEST(InstallerLog, AFailedAgentSetupWithoutATokenIsLoggedWithItsLastOutputLine) {
     FakeComputer computer;
     computer.failures["daemon --init"] = 3;
-    EXPECT_THROW(computer.installer.run({"tok-secret-123", "svc", {}, {}, {}}), Error);
+    computer.output = "TalvoBackupAgent: starting\nTalvoBackupAgent: registration failed";
+    EXPECT_THROW(computer.installer.run({{}, "svc", {}, {}, {}}), Error);
     EXPECT_EQ(computer.logged, Lines{"Command failed with exit status 3: sudo " + kAgent +
-                                     " daemon --init -reg-token=******** -reg-service=svc; no "
-                                     "output"});
+                                     " daemon --init -reg-service=svc; last output line: "
+                                     "TalvoBackupAgent: registration failed"});
 }
 
 // Bytes pass through unchanged; the sink sees whole lines only, the last one when the copy ends;

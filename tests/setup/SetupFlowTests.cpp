@@ -83,8 +83,8 @@ TEST(SetupFlow, AnUnexpectedFailureEndsTheRunAtOnce) {
         };
         EXPECT_EQ(run(computer, "REG_TOKEN=t"), example.status) << example.line;
         EXPECT_EQ(computer.lines(),
-                  (Lines{"launch> /bin/sh [-c] [ps aux | grep TalvoBackupAgent]", "Checking MDM...",
-                         "No MDM found...", "Installing User...",
+                  (Lines{"launch> /bin/sh [-c] [ps auxww | grep TalvoBackupAgent]",
+                         "Checking MDM...", "No MDM found...", "Installing User...",
                          "sync> sudo \"/Applications/Talvo Backup Agent.app/Contents/MacOS/"
                          "TalvoBackupAgent\" daemon --init -reg-token=t",
                          example.line}));

@@ -1,9 +1,12 @@
 """The real Setup in worlds that push back: the agent's daemon running from inside the agent's
-bundle, a command whose output outgrows the memory Setup may use, and seed temporaries left by
-earlier runs that were killed."""
+bundle, a local user's many programs each from a bundle of its own with a large Info.plist, a
+command whose output outgrows the memory Setup may use, and seed temporaries left by earlier runs
+that were killed."""
 
+import ctypes
 import os
 import shutil
+import struct
 import time
 import unittest
 
@@ -48,6 +51,72 @@ class DaemonInsideTheBundleTest(SetupTestCase):
         self.assertEqual(session.status, 0)
         self.assertFalse(session.still_running("agent"))
         self.assert_daemons_restarted(world, session)
+
+
+class OpenCounter:
+    """Counts the opens of a file, by whoever opens it, through inotify. Closes are watched too,
+    since inotify merges an event into an identical one still unread."""
+
+    IN_OPEN, IN_CLOSE = 0x20, 0x18
+
+    def __init__(self, path):
+        libc = ctypes.CDLL(None, use_errno=True)
+        self.fd = libc.inotify_init1(os.O_NONBLOCK | os.O_CLOEXEC)
+        if self.fd < 0 or libc.inotify_add_watch(self.fd, os.fsencode(path),
+                                                 self.IN_OPEN | self.IN_CLOSE) < 0:
+            raise OSError(ctypes.get_errno(), f"cannot watch {path}")
+
+    def opens(self):
+        count = 0
+        try:
+            while events := os.read(self.fd, 65536):
+                offset = 0
+                while offset < len(events):
+                    _, mask, _, length = struct.unpack_from("iIII", events, offset)
+                    count += bool(mask & self.IN_OPEN)
+                    offset += 16 + length
+        except BlockingIOError:
+            pass
+        finally:
+            os.close(self.fd)
+        return count
+
+
+class ManyBundlesTest(SetupTestCase):
+    # The sanitizer build reads a property list about a hundred times slower.
+    BUNDLES = 30 if SANITIZED else 300
+    FOLDER = "/Applications/Downloaded"
+
+    def test_each_bundle_of_a_users_programs_is_read_once(self):
+        # Many programs of a local user, each from a bundle of its own whose Info.plist (one file,
+        # linked into every bundle) holds just under 1 MiB. No agent application runs, so Setup
+        # looks at every one of them, for both of the agent's applications at once. The folder
+        # stands where the test can watch the file from outside the world.
+        world = self.new_world()
+        folder = world.host_path(self.FOLDER)
+        padding = "<string>padding</string>" * 43000
+        world.write(f"{self.FOLDER}/Info.plist",
+                    "<plist version=\"1.0\"><dict><key>CFBundleIdentifier</key><string>org.example"
+                    "</string><key>CFBundleExecutable</key><string>B</string><key>Padding</key>"
+                    f"<array>{padding}</array></dict></plist>")
+        shutil.copy(APP_STUB, folder / "B")
+        for number in range(self.BUNDLES):
+            executables = folder / f"B{number}.app/Contents/MacOS"
+            executables.mkdir(parents=True)
+            os.link(folder / "Info.plist", executables.parent / "Info.plist")
+            os.link(folder / "B", executables / "B")
+        counter = OpenCounter(folder / "Info.plist")
+        session = self.run_in(world, ["/bin/sh", "-c", f"""
+            setpriv --reuid=501 --regid=20 --clear-groups /bin/sh -c '
+                for bundle in {self.FOLDER}/B*.app; do
+                    "$bundle/Contents/MacOS/B" </dev/null >/dev/null 2>&1 &
+                done'
+            until [ "$(pgrep -cx B)" -eq {self.BUNDLES} ]; do sleep 0.05; done
+            exec /usr/local/bin/Setup
+        """], product=PRODUCT, timeout=120)
+        self.assertEqual(session.lines, [CHECKING, NO_MDM])
+        self.assertEqual(session.status, 0)
+        self.assertEqual(counter.opens(), self.BUNDLES)
 
 
 class OutputBeyondMemoryTest(SetupTestCase):

@@ -475,6 +475,20 @@ class RunningAgentTest(SetupTestCase):
                                  [("bootstrap", p, 5) for p in DAEMON_PLISTS])
                 self.assert_app_opened(session)
 
+    def test_a_running_daemon_is_found_whatever_width_the_caller_sets(self):
+        # ps cuts its lines to COLUMNS when that is set; the daemon's line names the agent only
+        # after its long bundle path, well past column 80.
+        for user in USERS:
+            with self.subTest(user=user):
+                world = self.new_world()
+                world.configure_agent()
+                session = self.run_in(world, ["env", "COLUMNS=80", "/usr/local/bin/Setup"],
+                                      product=PRODUCT, user=user, daemons=True)
+                self.assertEqual(session.lines, [CHECKING, NO_MDM])
+                self.assertEqual(session.status, 0)
+                self.assert_daemons_started(world, session,
+                                            after=[("bootout", p, 0) for p in DAEMON_PLISTS])
+
     def test_an_application_that_killall_cannot_find_is_reported(self):
         # Started under a longer name (argv[0]), the agent application is still the bundle's
         # running application, but killall, which then compares the whole name, finds no
