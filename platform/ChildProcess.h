@@ -7,10 +7,23 @@
 
 // Starting programs, collecting what they print and waiting for them, apart from how the
 // operating system does each step. Every program gets program itself as argv[0], then arguments,
-// and the caller's environment and working directory. Exit statuses are in shell terms: the
-// program's own status, or 128 plus the number of the signal that ended it (1 when the system
-// could not tell how it ended).
+// and the caller's environment and working directory, unless we run as root (below). Exit statuses
+// are in shell terms: the program's own status, or 128 plus the number of the signal that ended it
+// (1 when the system could not tell how it ended).
 namespace talvo {
+
+// What every program started by a process whose effective user is root sees, whoever started that
+// process: exactly this environment, this umask, "/" as its folder, default signal handling and
+// no descriptor but its three standard streams. Whatever a caller's PATH, shell functions,
+// start-up files, umask or folder would make of a root command is not theirs to decide.
+inline constexpr const char* kRootEnvironment[] = {
+    "PATH=/usr/bin:/bin:/usr/sbin:/sbin",
+    "HOME=/var/root",
+    "USER=root",
+    "LOGNAME=root",
+    "SHELL=/bin/sh",
+};
+inline constexpr unsigned kRootUmask = 022;
 
 enum class ErrorStream {
     Captured,  // stderr goes into the same pipe as stdout, interleaved as written

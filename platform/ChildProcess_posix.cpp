@@ -2,6 +2,7 @@
 #include "platform/OutputBuffer.h"
 #include "platform/Posix.h"
 
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -52,6 +53,9 @@ class SpawnFileActions {
         }
         return posix_spawn_file_actions_adddup2(&actions_, source, stream) == 0;
     }
+    bool startIn(const char* folder) {
+        return posix_spawn_file_actions_addchdir_np(&actions_, folder) == 0;
+    }
     bool closeAllAbove(int stream) {
 #ifdef POSIX_SPAWN_CLOEXEC_DEFAULT
         // Done by the attribute there (see SpawnAttributes::detach).
@@ -84,18 +88,19 @@ class SpawnAttributes {
     SpawnAttributes(const SpawnAttributes&) = delete;
     SpawnAttributes& operator=(const SpawnAttributes&) = delete;
 
-    // The terminal's signals and our process group's fate do not reach the program; signal mask
-    // and dispositions start clean whatever ours are.
-    void detach() {
+    // Signal mask and dispositions start clean whatever ours are; with a session of its own,
+    // the terminal's signals and our process group's fate do not reach the program either.
+    void startClean(bool ownSession) {
         sigset_t none;
         sigemptyset(&none);
         sigset_t all;
         sigfillset(&all);
         posix_spawnattr_setsigmask(&attributes_, &none);
         posix_spawnattr_setsigdefault(&attributes_, &all);
-        posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK |
-                                                   POSIX_SPAWN_SETSIGDEF |
-                                                   kCloseUnnamedDescriptors);
+        posix_spawnattr_setflags(&attributes_,
+                                 static_cast<short>((ownSession ? POSIX_SPAWN_SETSID : 0) |
+                                                    POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
+                                                    kCloseUnnamedDescriptors));
     }
     const posix_spawnattr_t* get() const { return &attributes_; }
 
@@ -103,26 +108,46 @@ class SpawnAttributes {
     posix_spawnattr_t attributes_{};
 };
 
+// The environment of every program a root process starts (see kRootEnvironment).
+char* const* rootEnvironment() {
+    static const auto entries = [] {
+        std::array<char*, std::size(kRootEnvironment) + 1> list{};
+        for (std::size_t index = 0; index < std::size(kRootEnvironment); ++index) {
+            // Environment entries are never written through; the type is historical.
+            list[index] = const_cast<char*>(kRootEnvironment[index]);
+        }
+        return list;
+    }();
+    return entries.data();
+}
+
 // The one place a program is started.
 std::optional<pid_t> startProcess(const std::string& program,
                                   const std::vector<std::string>& arguments,
                                   const StartOptions& options) {
     const posix::ArgumentVector argumentVector(program, arguments);
+    const bool asRoot = ::geteuid() == 0;
     SpawnFileActions actions;
     SpawnAttributes attributes;
-    if (options.detached) {
-        attributes.detach();
+    if (options.detached || asRoot) {
+        attributes.startClean(options.detached);
     }
     if (!argumentVector.isComplete() || !actions.route(options.input, STDIN_FILENO, O_RDONLY) ||
         !actions.route(options.output, STDOUT_FILENO, O_WRONLY) ||
         !actions.route(options.error, STDERR_FILENO, O_WRONLY) ||
         // A long-lived program must not hold the write end of some pipe a caller waits on.
-        (options.detached && !actions.closeAllAbove(STDERR_FILENO))) {
+        ((options.detached || asRoot) && !actions.closeAllAbove(STDERR_FILENO)) ||
+        (asRoot && !actions.startIn("/"))) {
         return std::nullopt;
+    }
+    if (asRoot) {
+        // A spawn cannot set the program's umask, so ours becomes the one root's programs get; a
+        // root process has no use for another.
+        ::umask(kRootUmask);
     }
     pid_t child = 0;
     if (::posix_spawn(&child, program.c_str(), actions.get(), attributes.get(),
-                      argumentVector.get(), environ) != 0) {
+                      argumentVector.get(), asRoot ? rootEnvironment() : environ) != 0) {
         return std::nullopt;
     }
     return child;

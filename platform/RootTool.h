@@ -38,16 +38,6 @@ Start startOf(int argc, const char* const* argv, unsigned realUserId, unsigned e
 // EX_USAGE: the marker was misused.
 inline constexpr int kRefusedStatus = 64;
 
-// Everything the tool runs sees exactly this environment, this umask and "/" as its folder.
-inline constexpr const char* kFixedEnvironment[] = {
-    "PATH=/usr/bin:/bin:/usr/sbin:/sbin",
-    "HOME=/var/root",
-    "USER=root",
-    "LOGNAME=root",
-    "SHELL=/bin/sh",
-};
-inline constexpr unsigned kUmask = 022;
-
 // Bounds of one request, checked by both ends.
 inline constexpr std::uint32_t kMaxWords = 4096;
 inline constexpr std::size_t kMaxRequestBytes = std::size_t{16} << 20;

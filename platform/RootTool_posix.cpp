@@ -121,16 +121,16 @@ int serve() {
         return kCannotRunStatus;
     }
     // The array lives as long as the tool: serve returns only to end the process.
-    std::array<char*, std::size(kFixedEnvironment) + 1> environment{};
-    for (std::size_t index = 0; index < std::size(kFixedEnvironment); ++index) {
+    std::array<char*, std::size(kRootEnvironment) + 1> environment{};
+    for (std::size_t index = 0; index < std::size(kRootEnvironment); ++index) {
         // Environment entries are never written through; the type is historical.
-        environment[index] = const_cast<char*>(kFixedEnvironment[index]);
+        environment[index] = const_cast<char*>(kRootEnvironment[index]);
     }
     if (!becomeRoot() || ::chdir("/") != 0 || !keepOnlyStandardDescriptors()) {
         return kCannotRunStatus;
     }
     resetSignals();
-    ::umask(kUmask);
+    ::umask(kRootUmask);
     environ = environment.data();
 
     for (std::uint32_t number = 1;; ++number) {

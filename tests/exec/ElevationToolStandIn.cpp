@@ -1,26 +1,37 @@
 // The exec test binaries' own main. Started under the name "pkexec" (the elevation tool path the
 // test builds of LegacyHelper use is a link to the test binary), it stands in for the elevation
-// tool instead of running tests: TALVO_FAKE_PKEXEC says what happened at the authentication
-// dialog. Allowed runs the program with its arguments and the stdin it was given, as the real
-// tool does, and passes on its status. With TALVO_FAKE_PKEXEC_LOG set, each call's command line
-// is appended there, as the real tool logs it.
-#include <cstdlib>
+// tool instead of running tests: the setting TALVO_FAKE_PKEXEC says what happened at the
+// authentication dialog. Allowed runs the program with its arguments and the stdin it was given, as
+// the real tool does, and passes on its status. With the setting TALVO_FAKE_PKEXEC_LOG, each call's
+// command line is appended there, as the real tool logs it.
+#include "ExecTestSupport.h"
+
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <string_view>
+#include <iterator>
+#include <optional>
+#include <string>
 #include <unistd.h>
 
+// A setting of the test that started us (see ScopedStandInSetting).
+static std::optional<std::string> testSetting(std::string_view name) {
+    std::ifstream file(talvo::testing::standInSetting(::getppid(), name), std::ios::binary);
+    if (!file) {
+        return std::nullopt;
+    }
+    return std::string{std::istreambuf_iterator<char>(file), {}};
+}
+
 static int actAsElevationTool(int argc, char** argv) {
-    if (const char* log = std::getenv("TALVO_FAKE_PKEXEC_LOG")) {
-        std::ofstream lines(log, std::ios::app);
+    if (const auto log = testSetting("TALVO_FAKE_PKEXEC_LOG")) {
+        std::ofstream lines(*log, std::ios::app);
         lines << "COMMAND=";
         for (int index = 1; index < argc; ++index) {
             lines << argv[index] << (index + 1 < argc ? " " : "\n");
         }
     }
-    const char* const answer = std::getenv("TALVO_FAKE_PKEXEC");
-    const std::string_view dialog = answer == nullptr ? "" : answer;
+    const std::string dialog = testSetting("TALVO_FAKE_PKEXEC").value_or("");
     if (dialog == "dismiss") {
         return 126; // the tool's status for a dismissed dialog
     }

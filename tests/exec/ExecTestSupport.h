@@ -3,8 +3,11 @@
 #include "exec/LegacyHelper.h"
 #include "tests/support/TestProcess.h"
 
+#include <filesystem>
+#include <fstream>
 #include <regex>
 #include <sstream>
+#include <string_view>
 #include <unistd.h>
 
 // Running a tool through LegacyHelper and reading back the system-log lines it wrote to stderr.
@@ -33,5 +36,32 @@ inline LoggedOutcome executeLogged(const std::string& path,
     }
     return logged;
 }
+
+// What a test tells the stand-in elevation tool (ElevationToolStandIn.cpp): a file per setting,
+// in a folder named after the test's process. Not the environment: a root process starts every
+// program with a fixed one, and the tests run as root.
+inline std::filesystem::path standInSetting(pid_t test, std::string_view name) {
+    return std::filesystem::path("/tmp") / ("talvo-elevation-stand-in-" + std::to_string(test)) /
+           name;
+}
+
+class ScopedStandInSetting {
+  public:
+    ScopedStandInSetting(std::string_view name, const std::string& value)
+        : path_(standInSetting(::getpid(), name)) {
+        std::filesystem::create_directories(path_.parent_path());
+        std::ofstream(path_) << value;
+    }
+    ~ScopedStandInSetting() {
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+        std::filesystem::remove(path_.parent_path(), ignored); // once its last setting has gone
+    }
+    ScopedStandInSetting(const ScopedStandInSetting&) = delete;
+    ScopedStandInSetting& operator=(const ScopedStandInSetting&) = delete;
+
+  private:
+    std::filesystem::path path_;
+};
 
 } // namespace talvo::testing

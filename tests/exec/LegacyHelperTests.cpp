@@ -37,7 +37,7 @@ TEST(LegacyHelper, RunsTheProgramWithItsWordsAndInputThenPassesItsStatusBack) {
 TEST(LegacyHelper, DismissedAndDeniedRunNothingAndSaySo) {
     for (const auto& [dialog, kind] :
          {std::pair{"dismiss", Kind::Dismissed}, std::pair{"deny", Kind::Denied}}) {
-        const testing::ScopedEnvironmentVariable answer("TALVO_FAKE_PKEXEC", dialog);
+        const testing::ScopedStandInSetting answer("TALVO_FAKE_PKEXEC", dialog);
         const auto refused = executeLogged("/bin/sh", {"-c", "echo ran >&2"});
         EXPECT_EQ(refused.outcome.kind, kind) << dialog;
         EXPECT_EQ(refused.messages,

@@ -1,3 +1,4 @@
+#include "ExecTestSupport.h"
 #include "exec/Error.h"
 #include "exec/ShellCommandRunner.h"
 #include "platform/Posix.h"
@@ -52,7 +53,7 @@ TEST(ShellCommandRunner, SudoKeepsTheCommandOffTheElevationToolsCommandLine) {
     const testing::TemporaryFolder folder;
     const auto log = folder.path() / "elevation.log";
     const auto written = (folder.path() / "written").string();
-    const ScopedEnvironmentVariable logTo("TALVO_FAKE_PKEXEC_LOG", log.string());
+    const testing::ScopedStandInSetting logTo("TALVO_FAKE_PKEXEC_LOG", log.string());
     // A backslash before a line end and at the very end, as a line-wise reader could mangle them.
     const std::string secret = "pass \"phrase\" $HOME `x` \\\n\tsecond line \xF0\x9F\x94\x91\\";
     const std::string command = "printf '%s' '" + secret + "' > '" + written +

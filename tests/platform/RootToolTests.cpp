@@ -1,3 +1,4 @@
+#include "platform/ChildProcess.h"
 #include "platform/RootTool.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestProcess.h"
@@ -9,9 +10,11 @@
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -266,7 +269,7 @@ class StartedTool {
 
 const std::string kFixedEnvironmentReport = [] {
     std::string lines;
-    for (const char* entry : kFixedEnvironment) {
+    for (const char* entry : kRootEnvironment) {
         lines += "\n" + std::string(entry);
     }
     return lines;
@@ -305,6 +308,43 @@ TEST(RootTool, StartsCleanWhateverItsCallerHandsIt) {
     EXPECT_FALSE(fs::exists(folder.path() / "ran"));
     EXPECT_FALSE(fs::exists(folder.path() / "startup-ran"));
     EXPECT_TRUE(tool.endsAndIsReaped());
+}
+
+// Root's own commands (Setup run by root, the tool's commands) start as the tool does, whatever
+// the root process was handed by whoever started it.
+TEST(RootTool, ProgramsARootProcessStartsSeeOnlyWhatWeSet) {
+    ASSERT_EQ(::geteuid(), 0U) << "a root process's starts need root";
+    const TemporaryFolder folder;
+    const std::string report = (folder.path() / "report").string();
+    const pid_t starter = ::fork();
+    if (starter == 0) {
+        ::umask(0);
+        sigset_t blocked;
+        sigfillset(&blocked);
+        ::sigprocmask(SIG_SETMASK, &blocked, nullptr);
+        ::signal(SIGINT, SIG_IGN);
+        const int inherited = ::open(report.c_str(), O_RDWR | O_CREAT, 0600);
+        ::clearenv();
+        ::setenv("PATH", (folder.path().string() + ":/usr/bin").c_str(), 1);
+        ::setenv("BASH_FUNC_x%%", "() { true; }", 1);
+        ::setenv("ENV", report.c_str(), 1);
+        const bool started = inherited > 2 && ::chdir(folder.path().c_str()) == 0 &&
+                             runDiscardingOutput(fs::read_symlink("/proc/self/exe"),
+                                                 {std::string(kReportWord), report}, {}) == 0;
+        ::_exit(started ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(starter, &status, 0), starter);
+    ASSERT_EQ(status, 0);
+    // Who the program runs as is the root process's own business here.
+    std::string seen;
+    std::istringstream lines(testing::readFile(report).value_or(""));
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("users") && !line.starts_with("groups")) {
+            seen += (seen.empty() ? "" : "\n") + line;
+        }
+    }
+    EXPECT_EQ(seen, "fds 0 1 2\numask 0022\ncwd /\nblocked\nignored" + kFixedEnvironmentReport);
 }
 
 TEST(RootTool, RunsOneCommandAfterAnotherUntilItsCallerOrItEnds) {

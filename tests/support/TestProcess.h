@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 
@@ -85,14 +86,33 @@ inline bool isFreshCopy() {
 
 // Runs the current test alone in a new process of this binary, for a test about state that lives
 // once per process: the test body then checks isFreshCopy() and does its real work only there.
-// Gives the copy's exit status (0 when the test passed there) and all it printed.
+// Gives the copy's exit status (0 when the test passed there) and all it printed. Started here
+// rather than through the platform, which gives a root process's programs a fixed environment.
 inline CollectedOutput runFreshCopyOfThisTest() {
     const ::testing::TestInfo* const test = ::testing::UnitTest::GetInstance()->current_test_info();
     const ScopedEnvironmentVariable marker(kFreshCopyMarker, "1");
     const std::string filter =
         std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
-    return runCollectingOutput("/proc/self/exe", {filter}, ErrorStream::Captured)
-        .value_or(CollectedOutput{"could not start a fresh copy", -1});
+    std::FILE* const output = std::tmpfile();
+    const pid_t copy = ::fork();
+    if (copy == 0) {
+        ::dup2(::fileno(output), STDOUT_FILENO);
+        ::dup2(::fileno(output), STDERR_FILENO);
+        ::execl("/proc/self/exe", "/proc/self/exe", filter.c_str(), nullptr);
+        ::_exit(127);
+    }
+    int status = -1;
+    if (copy < 0 || ::waitpid(copy, &status, 0) != copy) {
+        std::fclose(output);
+        return {"could not start a fresh copy", -1};
+    }
+    std::rewind(output);
+    std::string text;
+    for (int character; (character = std::fgetc(output)) != EOF;) {
+        text += static_cast<char>(character);
+    }
+    std::fclose(output);
+    return {std::move(text), WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
 }
 
 } // namespace talvo::testing

@@ -116,6 +116,23 @@ class RootToolTest(SetupTestCase):
                 self.assertEqual(world.calls(), [])
 
 
+class RootCommandsTest(SetupTestCase):
+    def test_a_root_callers_path_functions_umask_and_folder_do_not_reach_roots_commands(self):
+        world = self.new_world()
+        hostile = (
+            "mkdir -p /tmp/evil && for name in security launchctl killall ps grep; do "
+            "printf '#!/bin/sh\\ntouch /tmp/evil/ran-%s\\n' $name >/tmp/evil/$name; "
+            "chmod +x /tmp/evil/$name; done; umask 000; cd /tmp/evil; "
+            "env PATH=/tmp/evil:$PATH 'BASH_FUNC_security%%=() { touch /tmp/evil/ran-function; }' "
+            f"{SETUP} REG_TOKEN=t 'ENCRYPTION_KEY=correct horse'; status=$?; "
+            "echo ran: $(cd /tmp/evil && ls ran-* 2>/dev/null); exit $status")
+        session = self.run_in(world, ["/bin/sh", "-c", hostile], product=PRODUCT)
+        self.assertEqual((session.status, session.lines[-1]), (0, "ran:"), session.stdout)
+        self.assert_registered(world, "-reg-token=t")
+        self.assert_key(world, "correct horse")
+        self.assert_daemons_started(world, session)
+
+
 class PrivilegedShellTest(SetupTestCase):
     def test_a_users_umask_and_folder_do_not_reach_the_root_commands(self):
         world = self.new_world()
