@@ -87,7 +87,7 @@ class Scanner {
             return refused("the profile expands to more than " + std::to_string(kMaximumValues) +
                            " values or " + std::to_string(kMaximumExpandedBytes) + " bytes");
         }
-        return {};
+        return valueFinding_;
     }
 
   private:
@@ -233,8 +233,10 @@ class Scanner {
             stack_.push_back(Frame{object, *found, children});
             return {};
         }
-        if (auto finding = checkLeaf(*found, isKey); finding.verdict != Verdict::pass) {
-            return finding;
+        // Findings about values wait until the bytes are known to be a property list.
+        if (auto finding = checkLeaf(*found, isKey);
+            finding.verdict != Verdict::pass && valueFinding_.verdict == Verdict::pass) {
+            valueFinding_ = std::move(finding);
         }
         state_[object] = kDone;
         weight_[object] = Weight{1, 1 + found->count};
@@ -352,6 +354,7 @@ class Scanner {
     std::vector<int> height_;
     std::vector<Weight> weight_;
     std::vector<Frame> stack_;
+    Finding valueFinding_;
 };
 
 } // namespace

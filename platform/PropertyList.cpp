@@ -3,13 +3,15 @@
 #include "platform/Files.h"
 #include "platform/PropertyListScan.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <numeric>
 #include <plist/plist.h>
-#include <unordered_map>
+#include <span>
 
 namespace talvo {
 
@@ -67,10 +69,45 @@ std::string pathText(const PathLink* link) {
     return path;
 }
 
+// A key given twice keeps its first place and its last value, as the platform's reader does.
+// Found by sorting, not hashing, so that no choice of keys makes it slow.
+PropertyDictionary withUniqueKeys(PropertyDictionary entries) {
+    std::vector<std::size_t> order(entries.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&entries](std::size_t left, std::size_t right) {
+        return entries[left].key < entries[right].key;
+    });
+    std::vector<bool> dropped(entries.size(), false);
+    bool anyDropped = false;
+    for (std::size_t first = 0, last = 0; first < order.size(); first = last + 1) {
+        for (last = first; last + 1 < order.size() &&
+                           entries[order[last + 1]].key == entries[order[first]].key;) {
+            dropped[order[++last]] = true;
+        }
+        if (last != first) {
+            entries[order[first]].value = std::move(entries[order[last]].value);
+            anyDropped = true;
+        }
+    }
+    if (!anyDropped) {
+        return entries;
+    }
+    PropertyDictionary result;
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        if (!dropped[index]) {
+            result.push_back(std::move(entries[index]));
+        }
+    }
+    return result;
+}
+
 // The library's tree into values. The checks before parsing bound its nesting, so the
-// recursion here is bounded too.
+// recursion here is bounded too. From checked XML every container comes as an array whose first
+// element tells a dictionary (true, then keys and values in turn) from an array (false).
 class Converter {
   public:
+    explicit Converter(bool fromXml) : fromXml_(fromXml) {}
+
     std::optional<PropertyValue> convert(plist_t node, const PathLink* at) {
         switch (plist_get_node_type(node)) {
         case PLIST_BOOLEAN: {
@@ -91,11 +128,8 @@ class Converter {
             return PropertyValue{number};
         }
         case PLIST_STRING:
-        case PLIST_KEY: {
-            std::uint64_t length = 0;
-            const char* text = plist_get_string_ptr(node, &length);
-            return PropertyValue{text == nullptr ? std::string() : std::string(text, length)};
-        }
+        case PLIST_KEY:
+            return PropertyValue{text(node)};
         case PLIST_DATA: {
             std::uint64_t length = 0;
             const auto* bytes =
@@ -106,43 +140,19 @@ class Converter {
         case PLIST_DATE:
             return date(node, at);
         case PLIST_ARRAY:
-            return wrapped(array(node, at));
+            return fromXml_ ? container(node, at) : wrapped(array(children(node), at));
         case PLIST_DICT:
-            return wrapped(dictionary(node, at));
+            return fromXml_ ? std::nullopt : wrapped(dictionary(node, at));
         case PLIST_NONE:
             break;
         }
         return std::nullopt;
     }
 
-    std::optional<PropertyDictionary> dictionary(plist_t node, const PathLink* at) {
-        PropertyDictionary result;
-        // A key given twice keeps its first place and its last value, as the platform's reader
-        // does.
-        std::unordered_map<std::string, std::size_t> positions;
-        IteratorOwner<plist_dict_iter> iteration;
-        plist_dict_new_iter(node, &iteration.iterator);
-        for (;;) {
-            char* rawKey = nullptr;
-            plist_t item = nullptr;
-            plist_dict_next_item(node, iteration.iterator, &rawKey, &item);
-            const std::unique_ptr<char, decltype(&std::free)> keyOwner(rawKey, &std::free);
-            if (item == nullptr) {
-                return result;
-            }
-            std::string key = rawKey == nullptr ? std::string() : std::string(rawKey);
-            const PathLink link{at, key, 0};
-            auto value = convert(item, &link);
-            if (!value) {
-                return std::nullopt;
-            }
-            const auto [position, inserted] = positions.try_emplace(key, result.size());
-            if (inserted) {
-                result.push_back(PropertyEntry{std::move(key), std::move(*value)});
-            } else {
-                result[position->second].value = std::move(*value);
-            }
-        }
+    std::optional<PropertyDictionary> root(plist_t node) {
+        auto value = convert(node, nullptr);
+        auto* dictionary = value ? std::get_if<PropertyDictionary>(&value->value) : nullptr;
+        return dictionary == nullptr ? std::nullopt : std::optional(std::move(*dictionary));
     }
 
     const std::optional<std::string>& refusal() const { return refusal_; }
@@ -152,8 +162,14 @@ class Converter {
         return value ? std::optional(PropertyValue{std::move(*value)}) : std::nullopt;
     }
 
-    std::optional<PropertyArray> array(plist_t node, const PathLink* at) {
-        PropertyArray result;
+    static std::string text(plist_t node) {
+        std::uint64_t length = 0;
+        const char* characters = plist_get_string_ptr(node, &length);
+        return characters == nullptr ? std::string() : std::string(characters, length);
+    }
+
+    static std::vector<plist_t> children(plist_t node) {
+        std::vector<plist_t> result;
         result.reserve(plist_array_get_size(node));
         IteratorOwner<plist_array_iter> iteration;
         plist_array_new_iter(node, &iteration.iterator);
@@ -162,12 +178,70 @@ class Converter {
             if (item == nullptr) {
                 return result;
             }
+            result.push_back(item);
+        }
+    }
+
+    std::optional<PropertyArray> array(std::span<const plist_t> items, const PathLink* at) {
+        PropertyArray result;
+        result.reserve(items.size());
+        for (const plist_t item : items) {
             const PathLink link{at, {}, result.size()};
             auto value = convert(item, &link);
             if (!value) {
                 return std::nullopt;
             }
             result.push_back(std::move(*value));
+        }
+        return result;
+    }
+
+    std::optional<PropertyValue> container(plist_t node, const PathLink* at) {
+        const auto items = children(node);
+        std::uint8_t isDictionary = 0;
+        if (items.empty() || plist_get_node_type(items.front()) != PLIST_BOOLEAN) {
+            return std::nullopt;
+        }
+        plist_get_bool_val(items.front(), &isDictionary);
+        const auto rest = std::span(items).subspan(1);
+        if (isDictionary == 0) {
+            return wrapped(array(rest, at));
+        }
+        PropertyDictionary result;
+        for (std::size_t index = 0; index + 1 < rest.size(); index += 2) {
+            if (plist_get_node_type(rest[index]) != PLIST_STRING) {
+                return std::nullopt;
+            }
+            std::string key = text(rest[index]);
+            const PathLink link{at, key, 0};
+            auto value = convert(rest[index + 1], &link);
+            if (!value) {
+                return std::nullopt;
+            }
+            result.push_back(PropertyEntry{std::move(key), std::move(*value)});
+        }
+        return PropertyValue{withUniqueKeys(std::move(result))};
+    }
+
+    std::optional<PropertyDictionary> dictionary(plist_t node, const PathLink* at) {
+        PropertyDictionary result;
+        IteratorOwner<plist_dict_iter> iteration;
+        plist_dict_new_iter(node, &iteration.iterator);
+        for (;;) {
+            char* rawKey = nullptr;
+            plist_t item = nullptr;
+            plist_dict_next_item(node, iteration.iterator, &rawKey, &item);
+            const std::unique_ptr<char, decltype(&std::free)> keyOwner(rawKey, &std::free);
+            if (item == nullptr) {
+                return withUniqueKeys(std::move(result));
+            }
+            std::string key = rawKey == nullptr ? std::string() : std::string(rawKey);
+            const PathLink link{at, key, 0};
+            auto value = convert(item, &link);
+            if (!value) {
+                return std::nullopt;
+            }
+            result.push_back(PropertyEntry{std::move(key), std::move(*value)});
         }
     }
 
@@ -206,6 +280,7 @@ class Converter {
             PropertyDate(kReferenceDate + std::chrono::microseconds(std::llround(seconds * 1e6)))};
     }
 
+    bool fromXml_;
     std::optional<std::string> refusal_;
 };
 
@@ -251,11 +326,11 @@ PropertyListReading examinePropertyList(std::string_view bytes) {
     plist_t root = nullptr;
     plist_from_memory(text.data(), static_cast<std::uint32_t>(text.size()), &root);
     const PlistOwner owner(root, &plist_free);
-    if (root == nullptr || plist_get_node_type(root) != PLIST_DICT) {
+    if (root == nullptr) {
         return {};
     }
-    Converter converter;
-    auto dictionary = converter.dictionary(root, nullptr);
+    Converter converter(!binary);
+    auto dictionary = converter.root(root);
     return {std::move(dictionary), converter.refusal()};
 }
 

@@ -38,10 +38,18 @@ struct PreparedXml {
     std::string text;
 };
 
-// For any other bytes: converted to UTF-8 (byte-order marks, UTF-16, Latin-1 declarations) and
-// checked. Unreadable when the encoding is broken; refused for U+0000 in a text or key (raw or as
-// a character reference), an integer outside [-2^63, 2^64-1] or not a number, nesting over the
-// limit, or a declared encoding that cannot be converted.
+// The document as UTF-8, as the platform reads it: a byte-order mark decides, then the
+// declaration. Only the encodings converted here are read; any other declared one is refused
+// rather than read as the wrong characters.
+PreparedXml xmlAsUtf8(std::string_view bytes);
+
+// For any other bytes: converted to UTF-8 and read in one pass. Unreadable when the encoding is
+// broken or the bytes are no property list with a dictionary at its root; refused, once they are
+// one, for U+0000 anywhere (in a text or key raw or as a character reference, with its place),
+// an integer outside [-2^63, 2^64-1] or not a number, nesting over the limit, or a declared
+// encoding that cannot be converted. When passed, the text holds every dictionary as an array
+// whose first element is <true/> followed by keys and values in turn (a last key without a
+// value is dropped), and every array as an array whose first element is <false/>.
 PreparedXml prepareXml(std::string_view bytes);
 
 // A key or index path for a message: control characters become '?', long keys are shortened.
