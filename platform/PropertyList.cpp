@@ -28,8 +28,10 @@ template <typename Iterator> struct IteratorOwner {
 };
 
 // The library's getters cut dates to 32 bits and hide whether an integer is signed; its binary
-// writer keeps both, so a node is written alone and its one object read back. The object's
-// marker comes right after the 8-byte header.
+// writer keeps both, so a node can be written alone and its one object read back (the object's
+// marker comes right after the 8-byte header). That costs microseconds, so a value is first
+// guessed and compared with the node: the library compares values bit for bit, and integers by
+// width too.
 std::string writtenAlone(plist_t node) {
     char* bytes = nullptr;
     std::uint32_t length = 0;
@@ -253,31 +255,48 @@ class Converter {
         if (number <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
             return PropertyValue{static_cast<std::int64_t>(number)};
         }
-        constexpr char kSixteenByteInteger = 0x14;
-        const auto written = writtenAlone(node);
-        if (written.size() > kMarkerOffset && written[kMarkerOffset] == kSixteenByteInteger) {
-            return PropertyValue{number};
+        // A node made from the number is eight bytes wide.
+        const PlistOwner eightBytes(plist_new_uint(number), &plist_free);
+        if (plist_compare_node_value(node, eightBytes.get()) != 0) {
+            return PropertyValue{static_cast<std::int64_t>(number)};
         }
-        return PropertyValue{static_cast<std::int64_t>(number)};
+        return PropertyValue{number};
     }
 
     // Dates count seconds from 2001-01-01 00:00:00 UTC in the file formats.
     std::optional<PropertyValue> date(plist_t node, const PathLink* at) {
         constexpr std::chrono::seconds kReferenceDate{978307200};
         constexpr double kLargestSeconds = 1e12;
+        const auto seconds = exactSeconds(node);
+        if (!seconds) {
+            return std::nullopt;
+        }
+        if (!std::isfinite(*seconds) || std::fabs(*seconds) > kLargestSeconds) {
+            refusal_ = "the date at " + pathText(at) + " is out of range";
+            return std::nullopt;
+        }
+        return PropertyValue{
+            PropertyDate(kReferenceDate + std::chrono::microseconds(std::llround(*seconds * 1e6)))};
+    }
+
+    static std::optional<double> exactSeconds(plist_t node) {
+        std::int32_t seconds = 0;
+        std::int32_t microseconds = 0;
+        plist_get_date_val(node, &seconds, &microseconds);
+        // Computed as the library computes a new date.
+        const double guess =
+            static_cast<double>(seconds) + static_cast<double>(microseconds) / 1000000;
+        const PlistOwner guessed(plist_new_date(seconds, microseconds), &plist_free);
+        if (plist_compare_node_value(node, guessed.get()) != 0) {
+            return guess;
+        }
         constexpr char kDateMarker = 0x33;
         const auto written = writtenAlone(node);
         if (written.size() < kMarkerOffset + 9 || written[kMarkerOffset] != kDateMarker) {
             return std::nullopt;
         }
-        const auto seconds = std::bit_cast<double>(
+        return std::bit_cast<double>(
             bigEndian(std::string_view(written).substr(kMarkerOffset + 1, 8)));
-        if (!std::isfinite(seconds) || std::fabs(seconds) > kLargestSeconds) {
-            refusal_ = "the date at " + pathText(at) + " is out of range";
-            return std::nullopt;
-        }
-        return PropertyValue{
-            PropertyDate(kReferenceDate + std::chrono::microseconds(std::llround(seconds * 1e6)))};
     }
 
     bool fromXml_;
@@ -302,25 +321,18 @@ std::optional<std::string> textValue(const PropertyDictionary& dictionary, std::
 }
 
 PropertyListReading examinePropertyList(std::string_view bytes) {
-    if (bytes.empty() || bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
+    if (bytes.empty()) {
         return {};
     }
-    plistscan::PreparedXml prepared;
     const bool binary = bytes.starts_with("bplist00");
-    if (binary) {
-        prepared.finding = plistscan::scanBinary(bytes);
-    } else {
-        prepared = plistscan::prepareXml(bytes);
-        // Binary bytes behind a byte-order mark would reach the library unchecked.
-        if (prepared.text.starts_with("bplist")) {
-            return {};
-        }
-    }
+    auto prepared = binary ? plistscan::PreparedXml{plistscan::scanBinary(bytes), {}}
+                           : plistscan::prepareXml(bytes);
     if (prepared.finding.verdict == plistscan::Verdict::refused) {
         return {std::nullopt, std::move(prepared.finding.reason)};
     }
     const std::string_view text = binary ? bytes : std::string_view(prepared.text);
-    if (prepared.finding.verdict == plistscan::Verdict::unreadable || text.empty()) {
+    if (prepared.finding.verdict == plistscan::Verdict::unreadable || text.empty() ||
+        text.size() > std::numeric_limits<std::uint32_t>::max()) {
         return {};
     }
     plist_t root = nullptr;

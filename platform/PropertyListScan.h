@@ -40,8 +40,9 @@ struct PreparedXml {
 
 // The document as UTF-8, as the platform reads it: a byte-order mark decides, then the
 // declaration. Only the encodings converted here are read; any other declared one is refused
-// rather than read as the wrong characters.
-PreparedXml xmlAsUtf8(std::string_view bytes);
+// rather than read as the wrong characters. The text is a part of bytes, or of converted when
+// the bytes are in another encoding.
+Finding xmlAsUtf8(std::string_view bytes, std::string& converted, std::string_view& text);
 
 // For any other bytes: converted to UTF-8 and read in one pass. Unreadable when the encoding is
 // broken or the bytes are no property list with a dictionary at its root; refused, once they are

@@ -113,41 +113,44 @@ std::string shownName(std::string_view name) {
 
 } // namespace
 
-PreparedXml xmlAsUtf8(std::string_view bytes) {
-    const auto fromUtf16 = [](std::string_view units, bool bigEndian) {
-        auto text = encoding::utf16ToUtf8(units, bigEndian);
-        return text ? PreparedXml{{}, std::move(*text)}
-                    : PreparedXml{{Verdict::unreadable, {}}, {}};
+Finding xmlAsUtf8(std::string_view bytes, std::string& converted, std::string_view& text) {
+    const auto use = [&converted, &text](std::optional<std::string> result) {
+        if (!result) {
+            return Finding{Verdict::unreadable, {}};
+        }
+        converted = std::move(*result);
+        text = converted;
+        return Finding{};
     };
     if (bytes.starts_with("\xEF\xBB\xBF")) {
-        return {{}, std::string(bytes.substr(3))};
+        text = bytes.substr(3);
+        return {};
     }
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-        return fromUtf16(bytes.substr(2), bytes[0] == '\xFE');
+        return use(encoding::utf16ToUtf8(bytes.substr(2), bytes[0] == '\xFE'));
     }
     if (bytes.starts_with(std::string_view("<\0?\0", 4)) ||
         bytes.starts_with(std::string_view("\0<\0?", 4))) {
-        return fromUtf16(bytes, bytes[0] == '\0');
+        return use(encoding::utf16ToUtf8(bytes, bytes[0] == '\0'));
     }
     const auto name = declaredEncoding(bytes);
+    text = bytes;
     if (name.empty() || name == "utf-8" || name == "utf8") {
-        return {{}, std::string(bytes)};
+        return {};
     }
     if (name == "iso-8859-1" || name == "iso_8859-1" || name == "latin1" || name == "latin-1" ||
         name == "l1" || name == "iso-latin-1") {
-        return {{}, encoding::latin1ToUtf8(bytes)};
+        return use(encoding::latin1ToUtf8(bytes));
     }
-    const auto refused = [](std::string reason) {
-        return PreparedXml{{Verdict::refused, std::move(reason)}, {}};
-    };
-    if (name == "us-ascii" || name == "ascii") {
-        if (std::any_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; })) {
-            return refused("the profile holds characters outside its declared encoding US-ASCII");
-        }
-        return {{}, std::string(bytes)};
+    if (name != "us-ascii" && name != "ascii") {
+        return {Verdict::refused,
+                "the profile declares the encoding " + shownName(name) + ", which cannot be read"};
     }
-    return refused("the profile declares the encoding " + shownName(name) +
-                   ", which cannot be read");
+    if (std::any_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; })) {
+        return {Verdict::refused,
+                "the profile holds characters outside its declared encoding US-ASCII"};
+    }
+    return {};
 }
 
 } // namespace talvo::plistscan

@@ -364,11 +364,13 @@ class XmlScanner : XmlMarkupReader {
 } // namespace
 
 PreparedXml prepareXml(std::string_view bytes) {
-    auto converted = xmlAsUtf8(bytes);
-    if (converted.finding.verdict != Verdict::pass) {
-        return converted;
+    std::string converted;
+    std::string_view text;
+    auto finding = xmlAsUtf8(bytes, converted, text);
+    if (finding.verdict != Verdict::pass) {
+        return {std::move(finding), {}};
     }
-    return XmlScanner(converted.text).run();
+    return XmlScanner(text).run();
 }
 
 } // namespace talvo::plistscan
