@@ -54,9 +54,18 @@ struct Frame {
 
 class Scanner {
   public:
-    explicit Scanner(std::string_view bytes) : bytes_(bytes) {}
+    explicit Scanner(std::string_view bytes) : bytes_(bytes), numbered_(bytes) {}
 
-    Finding run() {
+    PreparedBinary run() {
+        auto finding = visit();
+        if (finding.verdict != Verdict::pass) {
+            return {std::move(finding), {}, {}};
+        }
+        return {{}, std::move(numbered_), std::move(dates_)};
+    }
+
+  private:
+    Finding visit() {
         // A root that is not a dictionary is no profile, whatever it holds.
         if (!readTrailer() || !header(top_) || header(top_)->kind != kDictionary) {
             return {Verdict::unreadable, {}};
@@ -90,7 +99,6 @@ class Scanner {
         return valueFinding_;
     }
 
-  private:
     enum State : std::uint8_t { kUnseen, kOpen, kDone };
 
     static Finding refused(std::string reason) { return {Verdict::refused, std::move(reason)}; }
@@ -238,10 +246,22 @@ class Scanner {
             finding.verdict != Verdict::pass && valueFinding_.verdict == Verdict::pass) {
             valueFinding_ = std::move(finding);
         }
+        if (found->kind == kDate) {
+            numberDate(*found);
+        }
         state_[object] = kDone;
         weight_[object] = Weight{1, 1 + found->count};
         addToParent(0, weight_[object]);
         return {};
+    }
+
+    // The date's seconds go to the table; its place there, to the bytes the library reads.
+    void numberDate(const Object& date) {
+        const auto place = std::bit_cast<std::uint64_t>(static_cast<double>(dates_.size()));
+        dates_.push_back(std::bit_cast<double>(*number(date.start, 8, table_)));
+        for (std::size_t index = 0; index < 8; ++index) {
+            numbered_[date.start + index] = static_cast<char>(place >> (56 - 8 * index));
+        }
     }
 
     bool isText(std::uint64_t object) const {
@@ -355,11 +375,13 @@ class Scanner {
     std::vector<Weight> weight_;
     std::vector<Frame> stack_;
     Finding valueFinding_;
+    std::string numbered_;
+    std::vector<double> dates_;
 };
 
 } // namespace
 
-Finding scanBinary(std::string_view bytes) {
+PreparedBinary scanBinary(std::string_view bytes) {
     return Scanner(bytes).run();
 }
 

@@ -11,7 +11,6 @@
 #include <memory>
 #include <numeric>
 #include <plist/plist.h>
-#include <span>
 
 namespace talvo {
 
@@ -103,12 +102,13 @@ PropertyDictionary withUniqueKeys(PropertyDictionary entries) {
     return result;
 }
 
-// The library's tree into values. The checks before parsing bound its nesting, so the
-// recursion here is bounded too. From checked XML every container comes as an array whose first
-// element tells a dictionary (true, then keys and values in turn) from an array (false).
+// The library's nodes into values: a binary file's tree, or XML values one at a time with the
+// containers around them built here from the checked elements. The checks bound the nesting,
+// so the recursion here is bounded too. From checked binary bytes every date comes as its place
+// in a table of seconds.
 class Converter {
   public:
-    explicit Converter(bool fromXml) : fromXml_(fromXml) {}
+    explicit Converter(const std::vector<double>* binaryDates) : binaryDates_(binaryDates) {}
 
     std::optional<PropertyValue> convert(plist_t node, const PathLink* at) {
         switch (plist_get_node_type(node)) {
@@ -142,9 +142,9 @@ class Converter {
         case PLIST_DATE:
             return date(node, at);
         case PLIST_ARRAY:
-            return fromXml_ ? container(node, at) : wrapped(array(children(node), at));
+            return wrapped(array(node, at));
         case PLIST_DICT:
-            return fromXml_ ? std::nullopt : wrapped(dictionary(node, at));
+            return wrapped(dictionary(node, at));
         case PLIST_NONE:
             break;
         }
@@ -152,7 +152,12 @@ class Converter {
     }
 
     std::optional<PropertyDictionary> root(plist_t node) {
-        auto value = convert(node, nullptr);
+        return plist_get_node_type(node) == PLIST_DICT ? dictionary(node, nullptr) : std::nullopt;
+    }
+
+    std::optional<PropertyDictionary> root(const plistscan::PreparedXml& xml) {
+        std::size_t next = 0;
+        auto value = element(xml, next, nullptr);
         auto* dictionary = value ? std::get_if<PropertyDictionary>(&value->value) : nullptr;
         return dictionary == nullptr ? std::nullopt : std::optional(std::move(*dictionary));
     }
@@ -170,8 +175,8 @@ class Converter {
         return characters == nullptr ? std::string() : std::string(characters, length);
     }
 
-    static std::vector<plist_t> children(plist_t node) {
-        std::vector<plist_t> result;
+    std::optional<PropertyArray> array(plist_t node, const PathLink* at) {
+        PropertyArray result;
         result.reserve(plist_array_get_size(node));
         IteratorOwner<plist_array_iter> iteration;
         plist_array_new_iter(node, &iteration.iterator);
@@ -180,14 +185,6 @@ class Converter {
             if (item == nullptr) {
                 return result;
             }
-            result.push_back(item);
-        }
-    }
-
-    std::optional<PropertyArray> array(std::span<const plist_t> items, const PathLink* at) {
-        PropertyArray result;
-        result.reserve(items.size());
-        for (const plist_t item : items) {
             const PathLink link{at, {}, result.size()};
             auto value = convert(item, &link);
             if (!value) {
@@ -195,34 +192,67 @@ class Converter {
             }
             result.push_back(std::move(*value));
         }
-        return result;
     }
 
-    std::optional<PropertyValue> container(plist_t node, const PathLink* at) {
-        const auto items = children(node);
-        std::uint8_t isDictionary = 0;
-        if (items.empty() || plist_get_node_type(items.front()) != PLIST_BOOLEAN) {
+    // The element at next and, for a container, everything in it up to its end.
+    std::optional<PropertyValue> element(const plistscan::PreparedXml& xml, std::size_t& next,
+                                         const PathLink* at) {
+        using plistscan::XmlElement;
+        const auto& elements = xml.elements;
+        const auto atEnd = [&elements, &next] {
+            return next == elements.size() || elements[next].kind == XmlElement::end;
+        };
+        if (next == elements.size()) {
             return std::nullopt;
         }
-        plist_get_bool_val(items.front(), &isDictionary);
-        const auto rest = std::span(items).subspan(1);
-        if (isDictionary == 0) {
-            return wrapped(array(rest, at));
+        const auto& current = elements[next++];
+        if (current.kind == XmlElement::value) {
+            return value(std::string_view(xml.text).substr(current.offset, current.length), at);
+        }
+        if (current.kind == XmlElement::array) {
+            PropertyArray result;
+            while (!atEnd()) {
+                const PathLink link{at, {}, result.size()};
+                auto item = element(xml, next, &link);
+                if (!item) {
+                    return std::nullopt;
+                }
+                result.push_back(std::move(*item));
+            }
+            return next++ == elements.size() ? std::nullopt
+                                             : std::optional(PropertyValue{std::move(result)});
+        }
+        if (current.kind != XmlElement::dictionary) {
+            return std::nullopt;
         }
         PropertyDictionary result;
-        for (std::size_t index = 0; index + 1 < rest.size(); index += 2) {
-            if (plist_get_node_type(rest[index]) != PLIST_STRING) {
+        while (!atEnd()) {
+            auto key = element(xml, next, at);
+            auto* text = key ? std::get_if<std::string>(&key->value) : nullptr;
+            if (text == nullptr) {
                 return std::nullopt;
             }
-            std::string key = text(rest[index]);
-            const PathLink link{at, key, 0};
-            auto value = convert(rest[index + 1], &link);
-            if (!value) {
+            if (atEnd()) {
+                break;
+            }
+            const PathLink link{at, *text, 0};
+            auto item = element(xml, next, &link);
+            if (!item) {
                 return std::nullopt;
             }
-            result.push_back(PropertyEntry{std::move(key), std::move(*value)});
+            result.push_back(PropertyEntry{std::move(*text), std::move(*item)});
         }
-        return PropertyValue{withUniqueKeys(std::move(result))};
+        return next++ == elements.size()
+                   ? std::nullopt
+                   : std::optional(PropertyValue{withUniqueKeys(std::move(result))});
+    }
+
+    // One value's own small document.
+    std::optional<PropertyValue> value(std::string_view document, const PathLink* at) {
+        plist_t node = nullptr;
+        plist_from_xml(document.data(), static_cast<std::uint32_t>(document.size()), &node);
+        const PlistOwner owner(node, &plist_free);
+        return node == nullptr ? std::nullopt : convert(node, at);
     }
 
     std::optional<PropertyDictionary> dictionary(plist_t node, const PathLink* at) {
@@ -279,7 +309,7 @@ class Converter {
             PropertyDate(kReferenceDate + std::chrono::microseconds(std::llround(*seconds * 1e6)))};
     }
 
-    static std::optional<double> exactSeconds(plist_t node) {
+    std::optional<double> exactSeconds(plist_t node) const {
         std::int32_t seconds = 0;
         std::int32_t microseconds = 0;
         plist_get_date_val(node, &seconds, &microseconds);
@@ -287,7 +317,14 @@ class Converter {
         const double guess =
             static_cast<double>(seconds) + static_cast<double>(microseconds) / 1000000;
         const PlistOwner guessed(plist_new_date(seconds, microseconds), &plist_free);
-        if (plist_compare_node_value(node, guessed.get()) != 0) {
+        const bool exact = plist_compare_node_value(node, guessed.get()) != 0;
+        if (binaryDates_ != nullptr) {
+            const auto place = static_cast<std::size_t>(seconds);
+            return exact && microseconds == 0 && seconds >= 0 && place < binaryDates_->size()
+                       ? std::optional((*binaryDates_)[place])
+                       : std::nullopt;
+        }
+        if (exact) {
             return guess;
         }
         constexpr char kDateMarker = 0x33;
@@ -299,7 +336,7 @@ class Converter {
             bigEndian(std::string_view(written).substr(kMarkerOffset + 1, 8)));
     }
 
-    bool fromXml_;
+    const std::vector<double>* binaryDates_;
     std::optional<std::string> refusal_;
 };
 
@@ -325,15 +362,26 @@ PropertyListReading examinePropertyList(std::string_view bytes) {
         return {};
     }
     const bool binary = bytes.starts_with("bplist00");
-    auto prepared = binary ? plistscan::PreparedXml{plistscan::scanBinary(bytes), {}}
-                           : plistscan::prepareXml(bytes);
-    if (prepared.finding.verdict == plistscan::Verdict::refused) {
-        return {std::nullopt, std::move(prepared.finding.reason)};
+    plistscan::PreparedBinary fromBinary;
+    plistscan::PreparedXml fromXml;
+    if (binary) {
+        fromBinary = plistscan::scanBinary(bytes);
+    } else {
+        fromXml = plistscan::prepareXml(bytes);
     }
-    const std::string_view text = binary ? bytes : std::string_view(prepared.text);
-    if (prepared.finding.verdict == plistscan::Verdict::unreadable || text.empty() ||
+    auto& finding = binary ? fromBinary.finding : fromXml.finding;
+    if (finding.verdict == plistscan::Verdict::refused) {
+        return {std::nullopt, std::move(finding.reason)};
+    }
+    const std::string_view text = binary ? fromBinary.bytes : fromXml.text;
+    if (finding.verdict == plistscan::Verdict::unreadable ||
         text.size() > std::numeric_limits<std::uint32_t>::max()) {
         return {};
+    }
+    Converter converter(binary ? &fromBinary.dates : nullptr);
+    if (!binary) {
+        auto dictionary = converter.root(fromXml);
+        return {std::move(dictionary), converter.refusal()};
     }
     plist_t root = nullptr;
     plist_from_memory(text.data(), static_cast<std::uint32_t>(text.size()), &root);
@@ -341,7 +389,6 @@ PropertyListReading examinePropertyList(std::string_view bytes) {
     if (root == nullptr) {
         return {};
     }
-    Converter converter(!binary);
     auto dictionary = converter.root(root);
     return {std::move(dictionary), converter.refusal()};
 }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Checks of property-list bytes made before the library parses them: the library recurses
 // without a bound, expands shared binary objects, cuts texts at U+0000 and wraps integers it
@@ -26,15 +27,36 @@ struct Finding {
     std::string reason;
 };
 
+struct PreparedBinary {
+    Finding finding;
+    // When passed: the bytes for the library, where each date reached holds its place in dates
+    // (a whole number, which the library's getter reads exactly) instead of its seconds.
+    std::string bytes;
+    std::vector<double> dates;
+};
+
 // For bytes that start with "bplist00": every object reachable from the top one, each visited
 // once. Unreadable when the structure is broken or has a reference loop; refused for U+0000 in
 // any text, an integer beyond 64 bits, a date out of range, nesting or value counts over the
 // limits above.
-Finding scanBinary(std::string_view bytes);
+PreparedBinary scanBinary(std::string_view bytes);
+
+// One element of a checked XML document.
+struct XmlElement {
+    enum Kind : std::uint8_t { dictionary, array, end, value };
+    Kind kind;
+    // For a value: where its own small document lies in the prepared text.
+    std::size_t offset = 0;
+    std::size_t length = 0;
+};
 
 struct PreparedXml {
     Finding finding;
-    // When passed: UTF-8 text for the library, integers written as plain decimal.
+    // When passed: the elements in document order from the root dictionary on, each container
+    // followed by its elements and an end (in a dictionary keys and values in turn; a last key
+    // without a value is dropped).
+    std::vector<XmlElement> elements;
+    // The values' documents for the library: keys as strings, integers in plain decimal.
     std::string text;
 };
 
@@ -48,9 +70,8 @@ Finding xmlAsUtf8(std::string_view bytes, std::string& converted, std::string_vi
 // broken or the bytes are no property list with a dictionary at its root; refused, once they are
 // one, for U+0000 anywhere (in a text or key raw or as a character reference, with its place),
 // an integer outside [-2^63, 2^64-1] or not a number, nesting over the limit, or a declared
-// encoding that cannot be converted. When passed, the text holds every dictionary as an array
-// whose first element is <true/> followed by keys and values in turn (a last key without a
-// value is dropped), and every array as an array whose first element is <false/>.
+// encoding that cannot be converted. The library then reads single values only: it would look
+// keys up in a table of fixed size with a hash anyone can collide, and grow arrays step by step.
 PreparedXml prepareXml(std::string_view bytes);
 
 // A key or index path for a message: control characters become '?', long keys are shortened.

@@ -9,10 +9,8 @@
 #include <vector>
 
 // The document is read here as the library reads it (the same ends for markup and texts, the
-// same errors), each byte a bounded number of times. What reaches the library is a document of
-// its own: dictionaries become arrays whose first element is true, arrays get false first, and
-// what the library would skip is left out. So the library never looks up a key (its table has
-// a fixed number of buckets and a hash anyone can collide), and its work on each text is bounded.
+// same errors), each byte a bounded number of times. The structure is kept here; each value goes
+// to the library as a small document of its own, without what the library would skip.
 namespace talvo::plistscan {
 
 namespace {
@@ -92,13 +90,13 @@ class XmlScanner : XmlMarkupReader {
         const bool holdsNul = text_.find('\0') != kNone;
         if (stop_ == Stop::notAPropertyList ||
             (stop_ == Stop::notFollowed && !refusal_ && !holdsNul)) {
-            return {{Verdict::unreadable, {}}, {}};
+            return {{Verdict::unreadable, {}}, {}, {}};
         }
         // Findings about values wait until the bytes are known to be a property list.
         if (refusal_ || holdsNul) {
-            return {{Verdict::refused, refusal_.value_or("the profile holds U+0000")}, {}};
+            return {{Verdict::refused, refusal_.value_or("the profile holds U+0000")}, {}, {}};
         }
-        return {{}, std::move(out_)};
+        return {{}, std::move(elements_), std::move(out_)};
     }
 
   private:
@@ -180,7 +178,7 @@ class XmlScanner : XmlMarkupReader {
             return halt(Stop::notAPropertyList);
         }
         levels_.pop_back();
-        out_ += "</array>";
+        elements_.push_back({XmlElement::end});
         rootClosed_ = levels_.empty();
         return true;
     }
@@ -224,9 +222,9 @@ class XmlScanner : XmlMarkupReader {
     }
 
     bool open(bool dictionary, bool empty) {
-        out_ += dictionary ? "<array><true/>" : "<array><false/>";
+        elements_.push_back({dictionary ? XmlElement::dictionary : XmlElement::array});
         if (empty) {
-            out_ += "</array>";
+            elements_.push_back({XmlElement::end});
             return true;
         }
         if (levels_.size() >= static_cast<std::size_t>(kMaximumNesting)) {
@@ -240,6 +238,15 @@ class XmlScanner : XmlMarkupReader {
     // Keys and strings become strings; the content of the others is left as the library reads
     // it, except that integers are written in plain decimal and booleans without content.
     bool leaf(const Tag& tag, bool isKey) {
+        const auto offset = out_.size();
+        if (!leafDocument(tag, isKey)) {
+            return false;
+        }
+        elements_.push_back({XmlElement::value, offset, out_.size() - offset});
+        return true;
+    }
+
+    bool leafDocument(const Tag& tag, bool isKey) {
         const auto& name = tag.name;
         const bool text = name == "key" || name == "string";
         const bool integerElement = name == "integer";
@@ -350,6 +357,7 @@ class XmlScanner : XmlMarkupReader {
     }
 
     std::string out_;
+    std::vector<XmlElement> elements_;
     std::vector<Level> levels_;
     std::vector<ContentPart> parts_;
     std::string_view lastText_;
@@ -368,7 +376,7 @@ PreparedXml prepareXml(std::string_view bytes) {
     std::string_view text;
     auto finding = xmlAsUtf8(bytes, converted, text);
     if (finding.verdict != Verdict::pass) {
-        return {std::move(finding), {}};
+        return {std::move(finding), {}, {}};
     }
     return XmlScanner(text).run();
 }
