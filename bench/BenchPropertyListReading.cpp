@@ -256,7 +256,7 @@ std::vector<Shape> binaryShapes() {
         {"binary: one odd date, copies doubling",
          binary([](BinaryPlistBuilder& b, std::size_t size) {
              auto doubled = b.date(-3e9 - 0.25);
-             for (std::size_t bytes = 0; bytes < size && bytes < 18 * 9; bytes += 9) {
+             for (std::size_t bytes = 0; bytes < size / 16 && bytes < 18 * 9; bytes += 9) {
                  doubled = b.array({doubled, doubled});
              }
              return doubled;
@@ -313,13 +313,17 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 4 && std::string(argv[1]) == "--seeds") {
-        for (const auto& shape : shapes) {
-            std::string file = "shape";
-            for (const char character : shape.name) {
-                file += std::isalnum(static_cast<unsigned char>(character)) ? character : '-';
+        for (std::size_t index = 0; index < shapes.size(); ++index) {
+            std::string file = std::string(argv[2]) + "/shape-" + std::to_string(index / 10) +
+                               std::to_string(index % 10) + "-";
+            for (const char character : shapes[index].name) {
+                const bool kept = std::isalnum(static_cast<unsigned char>(character)) != 0;
+                if (kept || file.back() != '-') {
+                    file += kept ? character : '-';
+                }
             }
-            std::ofstream(std::string(argv[2]) + "/" + file, std::ios::binary)
-                << shape.make(std::strtoul(argv[3], nullptr, 10));
+            std::ofstream(file, std::ios::binary)
+                << shapes[index].make(std::strtoul(argv[3], nullptr, 10));
         }
         return 0;
     }
