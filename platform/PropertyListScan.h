@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -7,11 +8,12 @@
 #include <vector>
 
 // Checks of property-list bytes made before the library parses them: the library recurses
-// without a bound, expands shared binary objects, cuts texts at U+0000 and wraps integers it
-// cannot hold, so whatever would reach it that way is stopped here, in one linear pass.
+// without a bound, expands shared binary objects, cuts texts at U+0000, wraps integers it cannot
+// hold and slows down on many keys or long arrays, so whatever would reach it that way is stopped
+// or reshaped here, in one linear pass.
 namespace talvo::plistscan {
 
-// Deeper nesting than any real profile; the library's recursion stays far from the stack's end.
+// Deeper nesting than any real profile; recursion over the values stays far from the stack's end.
 inline constexpr int kMaximumNesting = 512;
 // Values, and bytes of their content, after the library copies shared binary objects: a small
 // file must not make it build a huge tree.
