@@ -37,9 +37,11 @@ struct Weight {
 
 struct Object {
     unsigned kind;
-    unsigned info;       // the marker's low four bits
-    std::uint64_t count; // elements, characters or bytes, for the kinds that have a count
-    std::uint64_t start; // first byte after the marker and count
+    unsigned info;        // the marker's low four bits
+    std::uint64_t count;  // elements, characters or bytes, for the kinds that have a count
+    std::uint64_t start;  // first byte after the marker and count
+    std::uint64_t offset; // the marker's
+    std::uint64_t end;    // just after the object's last byte
 };
 
 // An array or dictionary being visited; a dictionary's children are its keys and values in turn.
@@ -58,6 +60,9 @@ class Scanner {
 
     PreparedBinary run() {
         auto finding = visit();
+        if (finding.verdict == Verdict::pass && !datesStandAlone()) {
+            finding = {Verdict::unreadable, {}};
+        }
         if (finding.verdict != Verdict::pass) {
             return {std::move(finding), {}, {}};
         }
@@ -140,7 +145,7 @@ class Scanner {
             return std::nullopt;
         }
         const auto marker = static_cast<unsigned>(*number(*offset, 1, table_));
-        Object result{marker >> 4, marker & 0xF, 0, *offset + 1};
+        Object result{marker >> 4, marker & 0xF, 0, *offset + 1, *offset, 0};
         std::uint64_t unit = 1;
         switch (result.kind) {
         case kSimple:
@@ -178,6 +183,7 @@ class Scanner {
             result.count > (table_ - result.start) / unit) {
             return std::nullopt;
         }
+        result.end = result.start + result.count * unit;
         return result;
     }
 
@@ -257,11 +263,37 @@ class Scanner {
 
     // The date's seconds go to the table; its place there, to the bytes the library reads.
     void numberDate(const Object& date) {
+        dateOffsets_.push_back(date.offset);
         const auto place = std::bit_cast<std::uint64_t>(static_cast<double>(dates_.size()));
         dates_.push_back(std::bit_cast<double>(*number(date.start, 8, table_)));
         for (std::size_t index = 0; index < 8; ++index) {
             numbered_[date.start + index] = static_cast<char>(place >> (56 - 8 * index));
         }
+    }
+
+    // Numbered dates must hold bytes of their own: an object reached that shares some would
+    // reach the library other than it was checked. Writers never let objects overlap.
+    bool datesStandAlone() {
+        if (dateOffsets_.empty()) {
+            return true;
+        }
+        std::sort(dateOffsets_.begin(), dateOffsets_.end());
+        constexpr std::uint64_t kDateSize = 9;
+        for (std::uint64_t object = 0; object < objectCount_; ++object) {
+            const auto found = state_[object] == kDone ? header(object) : std::nullopt;
+            if (!found) {
+                continue;
+            }
+            const auto reach = found->offset < kDateSize ? 0 : found->offset - (kDateSize - 1);
+            for (auto date = std::lower_bound(dateOffsets_.begin(), dateOffsets_.end(), reach);
+                 date != dateOffsets_.end() && *date < std::max(found->end, found->offset + 1);
+                 ++date) {
+                if (*date != found->offset) {
+                    return false;
+                }
+            }
+        }
+        return true;
     }
 
     bool isText(std::uint64_t object) const {
@@ -377,6 +409,7 @@ class Scanner {
     Finding valueFinding_;
     std::string numbered_;
     std::vector<double> dates_;
+    std::vector<std::uint64_t> dateOffsets_;
 };
 
 } // namespace

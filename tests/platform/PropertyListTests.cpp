@@ -153,6 +153,25 @@ TEST(BinaryPropertyList, HostileShapesEndQuicklyWithoutACrash) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 
+TEST(BinaryPropertyList, ObjectsSharingADatesBytesAreUnreadable) {
+    using namespace std::string_literals;
+    // {"a": [text, date]}, the date being the text's last nine bytes: dates reach the library
+    // numbered, so the text would reach it other than it was checked.
+    const auto overlapping = "bplist00"
+                             "\xD1\x01\x02"
+                             "\x51"
+                             "a"
+                             "\xA2\x03\x04"
+                             "\x59"
+                             "3AAAAAAAA"
+                             "\x08\x0B\x0D\x10\x11"
+                             "\0\0\0\0\0\0\x01\x01"
+                             "\0\0\0\0\0\0\0\x05"
+                             "\0\0\0\0\0\0\0\0"
+                             "\0\0\0\0\0\0\0\x1A"s;
+    EXPECT_EQ(outcomeOf(overlapping), "none");
+}
+
 TEST(XmlPropertyList, EncodingsAreReadAsThePlatformReadsThem) {
     const auto body = std::string(R"(<plist version="1.0"><dict><key>a</key><string>)") +
                       "caf\xC3\xA9 \xF0\x9F\x98\x80</string></dict></plist>";
