@@ -222,8 +222,7 @@ std::vector<Shape> binaryShapes() {
          })},
         {"binary: many values at the nesting bound",
          binary([](BinaryPlistBuilder& b, std::size_t size) {
-             const auto shared = b.ascii("x");
-             auto inner = arrayOf(b, size / 4, [&](std::size_t) { return shared; });
+             auto inner = arrayOf(b, size / 10, [&](std::size_t) { return b.ascii("x"); });
              for (int level = 0; level < 500; ++level) {
                  inner = b.array({inner});
              }
@@ -239,18 +238,20 @@ std::vector<Shape> binaryShapes() {
              8)},
         {"binary: many keys", binary([](BinaryPlistBuilder& b, std::size_t size) {
              std::vector<BinaryPlistBuilder::Reference> names, values;
-             const auto value = b.ascii("v");
-             for (std::size_t index = 0; index < size / 20; ++index) {
+             for (std::size_t index = 0; index < size / 24; ++index) {
                  names.push_back(b.ascii("k" + std::to_string(index)));
-                 values.push_back(value);
+                 values.push_back(b.ascii("v"));
              }
              return b.dictionary(names, values);
          })},
         {"binary: one key given again and again",
          binary([](BinaryPlistBuilder& b, std::size_t size) {
-             const auto name = b.ascii("k");
-             const auto value = b.ascii("v");
-             return b.dictionary(std::vector(size / 8, name), std::vector(size / 8, value));
+             std::vector<BinaryPlistBuilder::Reference> names, values;
+             for (std::size_t index = 0; index < size / 20; ++index) {
+                 names.push_back(b.ascii("k"));
+                 values.push_back(b.ascii("v"));
+             }
+             return b.dictionary(names, values);
          })},
         {"binary: many dates", binary([](BinaryPlistBuilder& b, std::size_t size) {
              return arrayOf(b, size / 13,

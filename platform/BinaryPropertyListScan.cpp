@@ -78,6 +78,10 @@ class Scanner {
         state_.assign(objectCount_, kUnseen);
         height_.assign(objectCount_, 0);
         weight_.assign(objectCount_, Weight{0, 0});
+        // Each object counted once is at most the whole file; sums stop just above it plus the
+        // copies allowed.
+        ceiling_ = Weight{objectCount_ + kMaximumCopiedValues + 1,
+                          2 * bytes_.size() + kMaximumCopiedBytes + 1};
         if (auto finding = enter(top_, false); finding.verdict != Verdict::pass) {
             return finding;
         }
@@ -97,9 +101,11 @@ class Scanner {
                 return finding;
             }
         }
-        if (weight_[top_].values > kMaximumValues || weight_[top_].bytes > kMaximumExpandedBytes) {
-            return refused("the profile expands to more than " + std::to_string(kMaximumValues) +
-                           " values or " + std::to_string(kMaximumExpandedBytes) + " bytes");
+        if (weight_[top_].values - own_.values > kMaximumCopiedValues ||
+            weight_[top_].bytes - own_.bytes > kMaximumCopiedBytes) {
+            return refused("the profile expands by more than " +
+                           std::to_string(kMaximumCopiedValues) + " values or " +
+                           std::to_string(kMaximumCopiedBytes) + " bytes");
         }
         return valueFinding_;
     }
@@ -243,6 +249,8 @@ class Scanner {
                 return refused(nestingReason());
             }
             state_[object] = kOpen;
+            own_.values += 1;
+            own_.bytes += 1;
             const auto children = found->kind == kDictionary ? 2 * found->count : found->count;
             stack_.push_back(Frame{object, *found, children});
             return {};
@@ -257,6 +265,8 @@ class Scanner {
         }
         state_[object] = kDone;
         weight_[object] = Weight{1, 1 + found->count};
+        own_.values += 1;
+        own_.bytes += 1 + found->count;
         addToParent(0, weight_[object]);
         return {};
     }
@@ -340,16 +350,15 @@ class Scanner {
         return false;
     }
 
-    // Sums stop just above the limits, so they cannot overflow however much is shared.
+    // Sums stop at the ceiling, so they cannot overflow however much is shared.
     void addToParent(int height, Weight weight) {
         if (stack_.empty()) {
             return;
         }
         auto& parent = stack_.back();
         parent.height = std::max(parent.height, height + 1);
-        parent.weight.values = std::min(parent.weight.values + weight.values, kMaximumValues + 1);
-        parent.weight.bytes =
-            std::min(parent.weight.bytes + weight.bytes, kMaximumExpandedBytes + 1);
+        parent.weight.values = std::min(parent.weight.values + weight.values, ceiling_.values);
+        parent.weight.bytes = std::min(parent.weight.bytes + weight.bytes, ceiling_.bytes);
     }
 
     void finish() {
@@ -405,6 +414,9 @@ class Scanner {
     std::vector<State> state_;
     std::vector<int> height_;
     std::vector<Weight> weight_;
+    // Every object reached, counted once; and the ceiling of the sums.
+    Weight own_{0, 0};
+    Weight ceiling_{0, 0};
     std::vector<Frame> stack_;
     Finding valueFinding_;
     std::string numbered_;

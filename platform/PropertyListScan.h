@@ -15,10 +15,10 @@ namespace talvo::plistscan {
 
 // Deeper nesting than any real profile; recursion over the values stays far from the stack's end.
 inline constexpr int kMaximumNesting = 512;
-// Values, and bytes of their content, after the library copies shared binary objects: a small
-// file must not make it build a huge tree.
-inline constexpr std::uint64_t kMaximumValues = std::uint64_t{1} << 20;
-inline constexpr std::uint64_t kMaximumExpandedBytes = std::uint64_t{64} << 20;
+// Values, and bytes of their content, that copies of shared binary objects may add to what the
+// file holds once the library has copied them: a small file must not make it build a huge tree.
+inline constexpr std::uint64_t kMaximumCopiedValues = std::uint64_t{1} << 15;
+inline constexpr std::uint64_t kMaximumCopiedBytes = std::uint64_t{1} << 20;
 
 enum class Verdict { pass, unreadable, refused };
 
@@ -39,8 +39,8 @@ struct PreparedBinary {
 
 // For bytes that start with "bplist00": every object reachable from the top one, each visited
 // once. Unreadable when the structure is broken or has a reference loop; refused for U+0000 in
-// any text, an integer beyond 64 bits, a date out of range, nesting or value counts over the
-// limits above.
+// any text, an integer beyond 64 bits, a date out of range, nesting or copies over the limits
+// above.
 PreparedBinary scanBinary(std::string_view bytes);
 
 // One element of a checked XML document.

@@ -130,7 +130,7 @@ TEST(BinaryPropertyList, HostileShapesEndQuicklyWithoutACrash) {
                   }
                   return doubled;
               })).substr(0, 29),
-              "the profile expands to more t");
+              "the profile expands by more t");
     const auto loop = examinePropertyList(binaryProfile([](auto& b) {
         const auto later = b.reserve();
         const auto looping = b.array({later});
@@ -151,6 +151,22 @@ TEST(BinaryPropertyList, HostileShapesEndQuicklyWithoutACrash) {
               })),
               "(not refused)");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+// Copies of shared objects may add 2^15 values and 1 MiB of content to what the file holds:
+// each copy costs the library and everything after it as much as an object of its own.
+TEST(BinaryPropertyList, CopiesOfSharedObjectsAreBounded) {
+    const auto copies = [](std::size_t references, std::size_t length) {
+        return outcomeOf(binaryProfile([=](auto& b) {
+            return b.array(std::vector(references, b.ascii(std::string(length, 'x'))));
+        }));
+    };
+    const std::string refused = "refused: the profile expands by more than 32768 values or "
+                                "1048576 bytes";
+    EXPECT_EQ(copies(32769, 1), "{a=?}");
+    EXPECT_EQ(copies(32770, 1), refused);
+    EXPECT_EQ(copies(2, 1048575), "{a=?}");
+    EXPECT_EQ(copies(2, 1048576), refused);
 }
 
 TEST(BinaryPropertyList, ObjectsSharingADatesBytesAreUnreadable) {
