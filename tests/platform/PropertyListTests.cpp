@@ -138,8 +138,8 @@ TEST(BinaryPropertyList, HostileShapesEndQuicklyWithoutACrash) {
         return looping;
     }));
     EXPECT_FALSE(loop.dictionary || loop.refusal);
-    // One long key used 60,000 times: quadratic to check key by key, linear here.
-    const auto start = std::chrono::steady_clock::now();
+    // One long key used 60,000 times: quadratic to check key by key, linear here (the
+    // property-list benchmark times this shape).
     EXPECT_NE(refusalOf(binaryProfile([](auto& b) {
                   const auto longKey = b.utf16(std::u16string(30000, u'k'));
                   const auto value = b.ascii("v");
@@ -150,7 +150,6 @@ TEST(BinaryPropertyList, HostileShapesEndQuicklyWithoutACrash) {
                   return b.array(copies);
               })),
               "(not refused)");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 
 // Copies of shared objects may add 2^15 values and 1 MiB of content to what the file holds:
