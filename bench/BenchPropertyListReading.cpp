@@ -18,9 +18,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <malloc.h>
 #include <string>
 #include <vector>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
