@@ -3,11 +3,14 @@
 // the time per byte of both and their ratio: reading must stay linear (target <= 2x). The
 // allocator keeps freed memory between rounds, as it does for the small files anyway, so that
 // the kernel's page faults (costly on virtual machines) do not count against the large ones.
-// Usage: bench_property_list [WORDS]: only the shapes whose name holds WORDS.
-//        bench_property_list --once SIZE WORDS: reads those shapes once at about SIZE bytes, for
-//        counting instructions (valgrind --tool=callgrind
-//        --toggle-collect='*examinePropertyList*'). bench_property_list --seeds FOLDER SIZE: writes
-//        every shape at about SIZE bytes into FOLDER, for the fuzzer's corpus.
+//
+// bench_property_list [WORDS] measures only the shapes whose name holds WORDS.
+//
+// bench_property_list --once SIZE WORDS reads those shapes once at about SIZE bytes, for counting
+// instructions: valgrind --tool=callgrind --toggle-collect='*examinePropertyList*'.
+//
+// bench_property_list --seeds FOLDER SIZE writes every shape at about SIZE bytes into FOLDER, for
+// the fuzzer's corpus.
 #include "platform/PropertyList.h"
 #include "tests/platform/BinaryPlistBuilder.h"
 
