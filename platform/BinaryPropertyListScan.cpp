@@ -37,9 +37,11 @@ struct Weight {
 
 struct Object {
     unsigned kind;
-    unsigned info;       // the marker's low four bits
-    std::uint64_t count; // elements, characters or bytes, for the kinds that have a count
-    std::uint64_t start; // first byte after the marker and count
+    unsigned info;        // the marker's low four bits
+    std::uint64_t count;  // elements, characters or bytes, for the kinds that have a count
+    std::uint64_t start;  // first byte after the marker and count
+    std::uint64_t offset; // the marker's
+    std::uint64_t end;    // just after the object's last byte
 };
 
 // An array or dictionary being visited; a dictionary's children are its keys and values in turn.
@@ -54,9 +56,21 @@ struct Frame {
 
 class Scanner {
   public:
-    explicit Scanner(std::string_view bytes) : bytes_(bytes) {}
+    explicit Scanner(std::string_view bytes) : bytes_(bytes), numbered_(bytes) {}
 
-    Finding run() {
+    PreparedBinary run() {
+        auto finding = visit();
+        if (finding.verdict == Verdict::pass && !datesStandAlone()) {
+            finding = {Verdict::unreadable, {}};
+        }
+        if (finding.verdict != Verdict::pass) {
+            return {std::move(finding), {}, {}};
+        }
+        return {{}, std::move(numbered_), std::move(dates_)};
+    }
+
+  private:
+    Finding visit() {
         // A root that is not a dictionary is no profile, whatever it holds.
         if (!readTrailer() || !header(top_) || header(top_)->kind != kDictionary) {
             return {Verdict::unreadable, {}};
@@ -64,6 +78,10 @@ class Scanner {
         state_.assign(objectCount_, kUnseen);
         height_.assign(objectCount_, 0);
         weight_.assign(objectCount_, Weight{0, 0});
+        // Each object counted once is at most the whole file; sums stop just above it plus the
+        // copies allowed.
+        ceiling_ = Weight{objectCount_ + kMaximumCopiedValues + 1,
+                          2 * bytes_.size() + kMaximumCopiedBytes + 1};
         if (auto finding = enter(top_, false); finding.verdict != Verdict::pass) {
             return finding;
         }
@@ -83,14 +101,15 @@ class Scanner {
                 return finding;
             }
         }
-        if (weight_[top_].values > kMaximumValues || weight_[top_].bytes > kMaximumExpandedBytes) {
-            return refused("the profile expands to more than " + std::to_string(kMaximumValues) +
-                           " values or " + std::to_string(kMaximumExpandedBytes) + " bytes");
+        if (weight_[top_].values - own_.values > kMaximumCopiedValues ||
+            weight_[top_].bytes - own_.bytes > kMaximumCopiedBytes) {
+            return refused("the profile expands by more than " +
+                           std::to_string(kMaximumCopiedValues) + " values or " +
+                           std::to_string(kMaximumCopiedBytes) + " bytes");
         }
-        return {};
+        return valueFinding_;
     }
 
-  private:
     enum State : std::uint8_t { kUnseen, kOpen, kDone };
 
     static Finding refused(std::string reason) { return {Verdict::refused, std::move(reason)}; }
@@ -132,7 +151,7 @@ class Scanner {
             return std::nullopt;
         }
         const auto marker = static_cast<unsigned>(*number(*offset, 1, table_));
-        Object result{marker >> 4, marker & 0xF, 0, *offset + 1};
+        Object result{marker >> 4, marker & 0xF, 0, *offset + 1, *offset, 0};
         std::uint64_t unit = 1;
         switch (result.kind) {
         case kSimple:
@@ -170,6 +189,7 @@ class Scanner {
             result.count > (table_ - result.start) / unit) {
             return std::nullopt;
         }
+        result.end = result.start + result.count * unit;
         return result;
     }
 
@@ -229,17 +249,61 @@ class Scanner {
                 return refused(nestingReason());
             }
             state_[object] = kOpen;
+            own_.values += 1;
+            own_.bytes += 1;
             const auto children = found->kind == kDictionary ? 2 * found->count : found->count;
             stack_.push_back(Frame{object, *found, children});
             return {};
         }
-        if (auto finding = checkLeaf(*found, isKey); finding.verdict != Verdict::pass) {
-            return finding;
+        // Findings about values wait until the bytes are known to be a property list.
+        if (auto finding = checkLeaf(*found, isKey);
+            finding.verdict != Verdict::pass && valueFinding_.verdict == Verdict::pass) {
+            valueFinding_ = std::move(finding);
+        }
+        if (found->kind == kDate) {
+            numberDate(*found);
         }
         state_[object] = kDone;
         weight_[object] = Weight{1, 1 + found->count};
+        own_.values += 1;
+        own_.bytes += 1 + found->count;
         addToParent(0, weight_[object]);
         return {};
+    }
+
+    // The date's seconds go to the table; its place there, to the bytes the library reads.
+    void numberDate(const Object& date) {
+        dateOffsets_.push_back(date.offset);
+        const auto place = std::bit_cast<std::uint64_t>(static_cast<double>(dates_.size()));
+        dates_.push_back(std::bit_cast<double>(*number(date.start, 8, table_)));
+        for (std::size_t index = 0; index < 8; ++index) {
+            numbered_[date.start + index] = static_cast<char>(place >> (56 - 8 * index));
+        }
+    }
+
+    // Numbered dates must hold bytes of their own: an object reached that shares some would
+    // reach the library other than it was checked. Writers never let objects overlap.
+    bool datesStandAlone() {
+        if (dateOffsets_.empty()) {
+            return true;
+        }
+        std::sort(dateOffsets_.begin(), dateOffsets_.end());
+        constexpr std::uint64_t kDateSize = 9;
+        for (std::uint64_t object = 0; object < objectCount_; ++object) {
+            const auto found = state_[object] == kDone ? header(object) : std::nullopt;
+            if (!found) {
+                continue;
+            }
+            const auto reach = found->offset < kDateSize ? 0 : found->offset - (kDateSize - 1);
+            for (auto date = std::lower_bound(dateOffsets_.begin(), dateOffsets_.end(), reach);
+                 date != dateOffsets_.end() && *date < std::max(found->end, found->offset + 1);
+                 ++date) {
+                if (*date != found->offset) {
+                    return false;
+                }
+            }
+        }
+        return true;
     }
 
     bool isText(std::uint64_t object) const {
@@ -286,16 +350,15 @@ class Scanner {
         return false;
     }
 
-    // Sums stop just above the limits, so they cannot overflow however much is shared.
+    // Sums stop at the ceiling, so they cannot overflow however much is shared.
     void addToParent(int height, Weight weight) {
         if (stack_.empty()) {
             return;
         }
         auto& parent = stack_.back();
         parent.height = std::max(parent.height, height + 1);
-        parent.weight.values = std::min(parent.weight.values + weight.values, kMaximumValues + 1);
-        parent.weight.bytes =
-            std::min(parent.weight.bytes + weight.bytes, kMaximumExpandedBytes + 1);
+        parent.weight.values = std::min(parent.weight.values + weight.values, ceiling_.values);
+        parent.weight.bytes = std::min(parent.weight.bytes + weight.bytes, ceiling_.bytes);
     }
 
     void finish() {
@@ -351,12 +414,19 @@ class Scanner {
     std::vector<State> state_;
     std::vector<int> height_;
     std::vector<Weight> weight_;
+    // Every object reached, counted once; and the ceiling of the sums.
+    Weight own_{0, 0};
+    Weight ceiling_{0, 0};
     std::vector<Frame> stack_;
+    Finding valueFinding_;
+    std::string numbered_;
+    std::vector<double> dates_;
+    std::vector<std::uint64_t> dateOffsets_;
 };
 
 } // namespace
 
-Finding scanBinary(std::string_view bytes) {
+PreparedBinary scanBinary(std::string_view bytes) {
     return Scanner(bytes).run();
 }
 

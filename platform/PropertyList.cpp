@@ -1,215 +1,13 @@
 #include "platform/PropertyList.h"
 
 #include "platform/Files.h"
+#include "platform/PropertyListConversion.h"
 #include "platform/PropertyListScan.h"
 
-#include <bit>
-#include <cmath>
-#include <cstdlib>
 #include <limits>
 #include <memory>
-#include <plist/plist.h>
-#include <unordered_map>
 
 namespace talvo {
-
-namespace {
-
-using PlistOwner = std::unique_ptr<void, decltype(&plist_free)>;
-
-template <typename Iterator> struct IteratorOwner {
-    Iterator iterator = nullptr;
-    IteratorOwner() = default;
-    IteratorOwner(const IteratorOwner&) = delete;
-    IteratorOwner& operator=(const IteratorOwner&) = delete;
-    ~IteratorOwner() { std::free(iterator); }
-};
-
-// The library's getters cut dates to 32 bits and hide whether an integer is signed; its binary
-// writer keeps both, so a node is written alone and its one object read back. The object's
-// marker comes right after the 8-byte header.
-std::string writtenAlone(plist_t node) {
-    char* bytes = nullptr;
-    std::uint32_t length = 0;
-    plist_to_bin(node, &bytes, &length);
-    const std::unique_ptr<char, decltype(&plist_to_bin_free)> owner(bytes, &plist_to_bin_free);
-    return bytes == nullptr ? std::string() : std::string(bytes, length);
-}
-
-constexpr std::size_t kMarkerOffset = 8;
-
-std::uint64_t bigEndian(std::string_view bytes) {
-    std::uint64_t value = 0;
-    for (const char byte : bytes) {
-        value = value << 8 | static_cast<unsigned char>(byte);
-    }
-    return value;
-}
-
-// Where a value sits, for a refusal; built only when one is needed.
-struct PathLink {
-    const PathLink* parent;
-    std::string_view key;
-    std::size_t index;
-};
-
-std::string pathText(const PathLink* link) {
-    std::vector<const PathLink*> links;
-    for (; link != nullptr; link = link->parent) {
-        links.push_back(link);
-    }
-    std::string path;
-    for (auto at = links.rbegin(); at != links.rend(); ++at) {
-        plistscan::appendPathPart(path, (*at)->key.data() != nullptr
-                                            ? std::string((*at)->key)
-                                            : std::to_string((*at)->index));
-    }
-    return path;
-}
-
-// The library's tree into values. The checks before parsing bound its nesting, so the
-// recursion here is bounded too.
-class Converter {
-  public:
-    std::optional<PropertyValue> convert(plist_t node, const PathLink* at) {
-        switch (plist_get_node_type(node)) {
-        case PLIST_BOOLEAN: {
-            std::uint8_t flag = 0;
-            plist_get_bool_val(node, &flag);
-            return PropertyValue{flag != 0};
-        }
-        case PLIST_UINT:
-            return integer(node);
-        case PLIST_UID: {
-            std::uint64_t number = 0;
-            plist_get_uid_val(node, &number);
-            return PropertyValue{static_cast<std::int64_t>(number)};
-        }
-        case PLIST_REAL: {
-            double number = 0;
-            plist_get_real_val(node, &number);
-            return PropertyValue{number};
-        }
-        case PLIST_STRING:
-        case PLIST_KEY: {
-            std::uint64_t length = 0;
-            const char* text = plist_get_string_ptr(node, &length);
-            return PropertyValue{text == nullptr ? std::string() : std::string(text, length)};
-        }
-        case PLIST_DATA: {
-            std::uint64_t length = 0;
-            const auto* bytes =
-                reinterpret_cast<const std::byte*>(plist_get_data_ptr(node, &length));
-            return PropertyValue{bytes == nullptr ? PropertyData()
-                                                  : PropertyData(bytes, bytes + length)};
-        }
-        case PLIST_DATE:
-            return date(node, at);
-        case PLIST_ARRAY:
-            return wrapped(array(node, at));
-        case PLIST_DICT:
-            return wrapped(dictionary(node, at));
-        case PLIST_NONE:
-            break;
-        }
-        return std::nullopt;
-    }
-
-    std::optional<PropertyDictionary> dictionary(plist_t node, const PathLink* at) {
-        PropertyDictionary result;
-        // A key given twice keeps its first place and its last value, as the platform's reader
-        // does.
-        std::unordered_map<std::string, std::size_t> positions;
-        IteratorOwner<plist_dict_iter> iteration;
-        plist_dict_new_iter(node, &iteration.iterator);
-        for (;;) {
-            char* rawKey = nullptr;
-            plist_t item = nullptr;
-            plist_dict_next_item(node, iteration.iterator, &rawKey, &item);
-            const std::unique_ptr<char, decltype(&std::free)> keyOwner(rawKey, &std::free);
-            if (item == nullptr) {
-                return result;
-            }
-            std::string key = rawKey == nullptr ? std::string() : std::string(rawKey);
-            const PathLink link{at, key, 0};
-            auto value = convert(item, &link);
-            if (!value) {
-                return std::nullopt;
-            }
-            const auto [position, inserted] = positions.try_emplace(key, result.size());
-            if (inserted) {
-                result.push_back(PropertyEntry{std::move(key), std::move(*value)});
-            } else {
-                result[position->second].value = std::move(*value);
-            }
-        }
-    }
-
-    const std::optional<std::string>& refusal() const { return refusal_; }
-
-  private:
-    template <typename T> static std::optional<PropertyValue> wrapped(std::optional<T> value) {
-        return value ? std::optional(PropertyValue{std::move(*value)}) : std::nullopt;
-    }
-
-    std::optional<PropertyArray> array(plist_t node, const PathLink* at) {
-        PropertyArray result;
-        result.reserve(plist_array_get_size(node));
-        IteratorOwner<plist_array_iter> iteration;
-        plist_array_new_iter(node, &iteration.iterator);
-        for (plist_t item = nullptr;;) {
-            plist_array_next_item(node, iteration.iterator, &item);
-            if (item == nullptr) {
-                return result;
-            }
-            const PathLink link{at, {}, result.size()};
-            auto value = convert(item, &link);
-            if (!value) {
-                return std::nullopt;
-            }
-            result.push_back(std::move(*value));
-        }
-    }
-
-    // The library keeps every integer as 64 unsigned bits; its writer tells the values above
-    // 2^63-1 (sixteen bytes) from the negative ones (eight).
-    static PropertyValue integer(plist_t node) {
-        std::uint64_t number = 0;
-        plist_get_uint_val(node, &number);
-        if (number <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-            return PropertyValue{static_cast<std::int64_t>(number)};
-        }
-        constexpr char kSixteenByteInteger = 0x14;
-        const auto written = writtenAlone(node);
-        if (written.size() > kMarkerOffset && written[kMarkerOffset] == kSixteenByteInteger) {
-            return PropertyValue{number};
-        }
-        return PropertyValue{static_cast<std::int64_t>(number)};
-    }
-
-    // Dates count seconds from 2001-01-01 00:00:00 UTC in the file formats.
-    std::optional<PropertyValue> date(plist_t node, const PathLink* at) {
-        constexpr std::chrono::seconds kReferenceDate{978307200};
-        constexpr double kLargestSeconds = 1e12;
-        constexpr char kDateMarker = 0x33;
-        const auto written = writtenAlone(node);
-        if (written.size() < kMarkerOffset + 9 || written[kMarkerOffset] != kDateMarker) {
-            return std::nullopt;
-        }
-        const auto seconds = std::bit_cast<double>(
-            bigEndian(std::string_view(written).substr(kMarkerOffset + 1, 8)));
-        if (!std::isfinite(seconds) || std::fabs(seconds) > kLargestSeconds) {
-            refusal_ = "the date at " + pathText(at) + " is out of range";
-            return std::nullopt;
-        }
-        return PropertyValue{
-            PropertyDate(kReferenceDate + std::chrono::microseconds(std::llround(seconds * 1e6)))};
-    }
-
-    std::optional<std::string> refusal_;
-};
-
-} // namespace
 
 const PropertyValue* find(const PropertyDictionary& dictionary, std::string_view key) {
     for (const auto& entry : dictionary) {
@@ -227,36 +25,33 @@ std::optional<std::string> textValue(const PropertyDictionary& dictionary, std::
 }
 
 PropertyListReading examinePropertyList(std::string_view bytes) {
-    if (bytes.empty() || bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
+    if (bytes.empty()) {
         return {};
     }
-    plistscan::PreparedXml prepared;
     const bool binary = bytes.starts_with("bplist00");
+    plistscan::PreparedBinary fromBinary;
+    plistscan::PreparedXml fromXml;
     if (binary) {
-        prepared.finding = plistscan::scanBinary(bytes);
+        fromBinary = plistscan::scanBinary(bytes);
     } else {
-        prepared = plistscan::prepareXml(bytes);
-        // Binary bytes behind a byte-order mark would reach the library unchecked.
-        if (prepared.text.starts_with("bplist")) {
-            return {};
-        }
+        fromXml = plistscan::prepareXml(bytes);
     }
-    if (prepared.finding.verdict == plistscan::Verdict::refused) {
-        return {std::nullopt, std::move(prepared.finding.reason)};
+    auto& finding = binary ? fromBinary.finding : fromXml.finding;
+    if (finding.verdict == plistscan::Verdict::refused) {
+        return {std::nullopt, std::move(finding.reason)};
     }
-    const std::string_view text = binary ? bytes : std::string_view(prepared.text);
-    if (prepared.finding.verdict == plistscan::Verdict::unreadable || text.empty()) {
+    const std::string_view text = binary ? fromBinary.bytes : fromXml.text;
+    if (finding.verdict == plistscan::Verdict::unreadable ||
+        text.size() > std::numeric_limits<std::uint32_t>::max()) {
         return {};
+    }
+    if (!binary) {
+        return convertXml(fromXml);
     }
     plist_t root = nullptr;
     plist_from_memory(text.data(), static_cast<std::uint32_t>(text.size()), &root);
-    const PlistOwner owner(root, &plist_free);
-    if (root == nullptr || plist_get_node_type(root) != PLIST_DICT) {
-        return {};
-    }
-    Converter converter;
-    auto dictionary = converter.dictionary(root, nullptr);
-    return {std::move(dictionary), converter.refusal()};
+    const std::unique_ptr<void, decltype(&plist_free)> owner(root, &plist_free);
+    return root == nullptr ? PropertyListReading{} : convertBinary(root, fromBinary.dates);
 }
 
 PropertyListReading examinePropertyListFile(const std::filesystem::path& file,

@@ -109,59 +109,69 @@ std::string validUtf8(std::string_view text) {
 
 // Arrays and dictionaries are put together here rather than by the library, so that numbers keep
 // the forms above (the library writes the real 2 as "2.0") and dictionaries their file order.
-std::string json(const PropertyValue& value);
+// Everything is appended to one text, so that nesting does not copy inner texts again at every
+// level.
+void appendJson(std::string& text, const PropertyValue& value);
 
-std::string jsonArray(const PropertyArray& array) {
-    std::string text = "[";
+void appendArray(std::string& text, const PropertyArray& array) {
+    text += '[';
     for (std::size_t index = 0; index < array.size(); ++index) {
-        text += (index == 0 ? "" : ",") + json(array[index]);
+        text += index == 0 ? "" : ",";
+        appendJson(text, array[index]);
     }
-    return text + "]";
+    text += ']';
 }
 
-std::string jsonObject(const PropertyDictionary& dictionary) {
-    std::string text = "{";
+void appendObject(std::string& text, const PropertyDictionary& dictionary) {
+    text += '{';
     for (std::size_t index = 0; index < dictionary.size(); ++index) {
-        text += (index == 0 ? "" : ",") + jsonString(dictionary[index].key) + ":" +
-                json(dictionary[index].value);
+        text += (index == 0 ? "" : ",") + jsonString(dictionary[index].key) + ":";
+        appendJson(text, dictionary[index].value);
     }
-    return text + "}";
+    text += '}';
 }
 
-std::string json(const PropertyValue& value) {
-    return std::visit(
-        Overloaded{
-            [](const std::string& text) { return jsonString(text); },
-            [](std::int64_t number) { return std::to_string(number); },
-            [](std::uint64_t number) { return std::to_string(number); },
-            [](double number) {
-                return std::isfinite(number) ? realText(number) : jsonString(realText(number));
-            },
-            [](bool flag) { return std::string(flag ? "true" : "false"); },
-            [](PropertyDate date) { return jsonString(dateText(date)); },
-            [](const PropertyData& data) { return jsonString(base64(data)); },
-            [](const PropertyArray& array) { return jsonArray(array); },
-            [](const PropertyDictionary& dictionary) { return jsonObject(dictionary); },
-        },
-        value.value);
+void appendJson(std::string& text, const PropertyValue& value) {
+    std::visit(Overloaded{
+                   [&text](const std::string& characters) { text += jsonString(characters); },
+                   [&text](std::int64_t number) { text += std::to_string(number); },
+                   [&text](std::uint64_t number) { text += std::to_string(number); },
+                   [&text](double number) {
+                       text +=
+                           std::isfinite(number) ? realText(number) : jsonString(realText(number));
+                   },
+                   [&text](bool flag) { text += flag ? "true" : "false"; },
+                   [&text](PropertyDate date) { text += jsonString(dateText(date)); },
+                   [&text](const PropertyData& data) { text += jsonString(base64(data)); },
+                   [&text](const PropertyArray& array) { appendArray(text, array); },
+                   [&text](const PropertyDictionary& entries) { appendObject(text, entries); },
+               },
+               value.value);
 }
 
 } // namespace
 
 std::string seedValueText(const PropertyValue& value) {
-    return std::visit(
-        Overloaded{
-            [](const std::string& text) { return validUtf8(text); },
-            [](std::int64_t number) { return std::to_string(number); },
-            [](std::uint64_t number) { return std::to_string(number); },
-            [](double number) { return realText(number); },
-            [](bool flag) { return std::string(flag ? "1" : "0"); },
-            [](PropertyDate date) { return dateText(date); },
-            [](const PropertyData& data) { return base64(data); },
-            [](const PropertyArray& array) { return jsonArray(array); },
-            [](const PropertyDictionary& dictionary) { return jsonObject(dictionary); },
-        },
-        value.value);
+    return std::visit(Overloaded{
+                          [](const std::string& text) { return validUtf8(text); },
+                          [](std::int64_t number) { return std::to_string(number); },
+                          [](std::uint64_t number) { return std::to_string(number); },
+                          [](double number) { return realText(number); },
+                          [](bool flag) { return std::string(flag ? "1" : "0"); },
+                          [](PropertyDate date) { return dateText(date); },
+                          [](const PropertyData& data) { return base64(data); },
+                          [](const PropertyArray& array) {
+                              std::string text;
+                              appendArray(text, array);
+                              return text;
+                          },
+                          [](const PropertyDictionary& dictionary) {
+                              std::string text;
+                              appendObject(text, dictionary);
+                              return text;
+                          },
+                      },
+                      value.value);
 }
 
 std::string renderSeedConfiguration(const PropertyDictionary& entries) {

@@ -14,6 +14,10 @@ class BinaryPlistBuilder {
   public:
     using Reference = std::uint32_t;
 
+    // Offsets and references of 1 to 8 bytes; the format allows each width.
+    explicit BinaryPlistBuilder(unsigned offsetSize = 4, unsigned referenceSize = 4)
+        : offsetSize_(offsetSize), referenceSize_(referenceSize) {}
+
     Reference ascii(std::string_view text) {
         return add(counted(0x5, text.size()) + std::string(text));
     }
@@ -46,19 +50,18 @@ class BinaryPlistBuilder {
         std::string file = "bplist00";
         std::string table;
         for (const auto& object : objects_) {
-            table += bigEndian(file.size(), 4);
+            table += bigEndian(file.size(), offsetSize_);
             file += object;
         }
         const auto tableOffset = file.size();
         file += table;
-        file += std::string(6, '\0') + '\x04' + static_cast<char>(kReferenceSize);
+        file += std::string(6, '\0') + static_cast<char>(offsetSize_) +
+                static_cast<char>(referenceSize_);
         file += bigEndian(objects_.size(), 8) + bigEndian(top, 8) + bigEndian(tableOffset, 8);
         return file;
     }
 
   private:
-    static constexpr unsigned kReferenceSize = 4;
-
     static std::string bigEndian(std::uint64_t value, unsigned width) {
         std::string bytes(width, '\0');
         for (unsigned index = 0; index < width; ++index) {
@@ -66,10 +69,10 @@ class BinaryPlistBuilder {
         }
         return bytes;
     }
-    static std::string references(const std::vector<Reference>& objects) {
+    std::string references(const std::vector<Reference>& objects) const {
         std::string bytes;
         for (const auto object : objects) {
-            bytes += bigEndian(object, kReferenceSize);
+            bytes += bigEndian(object, referenceSize_);
         }
         return bytes;
     }
@@ -84,6 +87,8 @@ class BinaryPlistBuilder {
         return static_cast<Reference>(objects_.size() - 1);
     }
 
+    unsigned offsetSize_;
+    unsigned referenceSize_;
     std::vector<std::string> objects_;
 };
 

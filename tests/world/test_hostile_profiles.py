@@ -1,12 +1,13 @@
 """The real Setup against files it must read but cannot trust: a user's own application bundle
 whose Info.plist is a FIFO or a huge sparse file, a managed profile that is a FIFO, profiles
-nested far too deep, profiles in the other encodings a Mac reads, and values that cannot arrive
-exactly (U+0000 in a text, integers beyond 64 bits) or only just can (the widest integers, dates
-far from today)."""
+nested far too deep, profiles in the other encodings a Mac reads, files that are no property list
+at all, and values that cannot arrive exactly (U+0000 in a text, integers beyond 64 bits) or only
+just can (the widest integers, dates far from today)."""
 
 import datetime
 import os
 import plistlib
+import random
 import shutil
 import struct
 import unittest
@@ -207,6 +208,30 @@ class RefusedProfileTest(HostileProfileCase):
         xml = xml_with({"reg-token": "t", "seed-config": {"low": 7}},
                        [("<integer>7</integer>", "<integer>-99999999999999999999999</integer>")])
         self.refused_run(xml.encode(), "the integer at seed-config/low is out of range")
+
+
+class NotAPropertyListTest(HostileProfileCase):
+    """Bytes that are no property list at all are no profile, whatever they hold: U+0000 refuses
+    only a file that is otherwise read as one."""
+
+    def test_garbage_with_nul_bytes_leaves_the_per_user_profile_or_the_words(self):
+        contents = {"garbage and bytes 0 and 1": b"garbage\0\1",
+                    "4 KiB of random bytes": random.Random(1).randbytes(4096)}
+        for name, content in contents.items():
+            for per_user in (True, False):
+                with self.subTest(name, per_user=per_user):
+                    world = self.new_world()
+                    world.write(world.profile_path(), content)
+                    if per_user:
+                        world.set_profile({"reg-token": "per-user"}, user="staff1")
+                    session = self.setup(world, "REG_TOKEN=words", user="501",
+                                         timeout=HANG_SECONDS)
+                    if per_user:
+                        self.assertEqual(session.lines, [CHECKING, INSTALLING_MDM])
+                        self.assertEqual(session.status, 0)
+                        self.assert_registered(world, "-reg-token=per-user")
+                    else:
+                        self.assert_words_installed(world, session, "words")
 
 
 class ProfileEncodingTest(HostileProfileCase):
