@@ -46,9 +46,9 @@ const PropertyValue* find(const PropertyDictionary& dictionary, std::string_view
 // The text under key; nothing when the key is missing or its value is not text.
 std::optional<std::string> textValue(const PropertyDictionary& dictionary, std::string_view key);
 
-// The largest Info.plist read from a bundle. Real ones are a few KiB; the bound keeps a user's
-// own bundle from making a root process read or hold much.
-inline constexpr std::size_t kBundleInfoSizeLimit = std::size_t{1} << 20;
+// The largest Info.plist read from a bundle. Real ones are a few KiB and large applications' some
+// tens of KiB; the bound keeps a user's own bundles from making a root process read or hold much.
+inline constexpr std::size_t kBundleInfoSizeLimit = std::size_t{256} << 10;
 
 // What reading a property list gave: its root dictionary; or nothing at all (missing, not a
 // regular file, over the size limit, not a property list, root not a dictionary); or a refusal:

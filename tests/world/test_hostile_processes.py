@@ -89,12 +89,13 @@ class ManyBundlesTest(SetupTestCase):
 
     def test_each_bundle_of_a_users_programs_is_read_once(self):
         # Many programs of a local user, each from a bundle of its own whose Info.plist (one file,
-        # linked into every bundle) holds just under 1 MiB. No agent application runs, so Setup
-        # looks at every one of them, for both of the agent's applications at once. The folder
-        # stands where the test can watch the file from outside the world.
+        # linked into every bundle) holds just under the 256 KiB that Setup reads of one. No agent
+        # application runs, so Setup looks at every one of them, for both of the agent's
+        # applications at once. The folder stands where the test can watch the file from outside
+        # the world.
         world = self.new_world()
         folder = world.host_path(self.FOLDER)
-        padding = "<string>padding</string>" * 43000
+        padding = "<string>padding</string>" * 10500
         world.write(f"{self.FOLDER}/Info.plist",
                     "<plist version=\"1.0\"><dict><key>CFBundleIdentifier</key><string>org.example"
                     "</string><key>CFBundleExecutable</key><string>B</string><key>Padding</key>"
