@@ -2,7 +2,7 @@
 
 #include "app/Drawing.h"
 #include "app/InstallWorkerThread.h"
-#include "platform/UnicodeText.h"
+#include "format/UnicodeText.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>

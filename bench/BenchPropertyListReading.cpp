@@ -11,8 +11,8 @@
 //
 // bench_property_list --seeds FOLDER SIZE writes every shape at about SIZE bytes into FOLDER, for
 // the fuzzer's corpus.
-#include "platform/PropertyList.h"
-#include "tests/platform/BinaryPlistBuilder.h"
+#include "format/PropertyList.h"
+#include "tests/format/BinaryPlistBuilder.h"
 
 #include <algorithm>
 #include <cctype>

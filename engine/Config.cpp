@@ -2,7 +2,7 @@
 
 #include "engine/RunLog.h"
 #include "exec/Error.h"
-#include "platform/UnicodeText.h"
+#include "format/UnicodeText.h"
 
 namespace talvo {
 

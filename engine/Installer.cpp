@@ -4,6 +4,7 @@
 #include "exec/CommandRunner.h"
 #include "exec/Error.h"
 #include "exec/ShellCommandRunner.h"
+#include "format/FileURL.h"
 #include "platform/ChildProcess.h"
 #include "platform/Desktop.h"
 #include "platform/Posix.h"

@@ -2,8 +2,8 @@
 
 #include "engine/Installer.h"
 #include "exec/CommandRunner.h"
+#include "format/UnicodeText.h"
 #include "platform/Posix.h"
-#include "platform/UnicodeText.h"
 
 namespace talvo {
 

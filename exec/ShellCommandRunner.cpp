@@ -2,9 +2,9 @@
 
 #include "exec/Error.h"
 #include "exec/LegacyHelper.h"
+#include "format/UnicodeText.h"
 #include "platform/ChildProcess.h"
 #include "platform/Posix.h"
-#include "platform/UnicodeText.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "platform/PropertyList.h"
+#include "platform/PropertyListFile.h"
 
 #include <cstddef>
 #include <optional>
 #include <set>
-#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -63,23 +62,6 @@ class ApplicationScan {
 } // namespace talvo::bundle
 
 namespace talvo {
-
-// The file URL of an absolute path: every byte that may not stand as itself in a URL path
-// (blanks, quotes, '%', '?', '#', non-ASCII bytes, ...) is percent-encoded.
-std::string fileURLFromPath(std::string_view path);
-
-// The path a file URL names, percent-decoded. Nothing for URLs of other schemes, for a host other
-// than none or "localhost", and for malformed escapes or an escaped NUL.
-std::optional<std::string> pathFromFileURL(std::string_view url);
-
-// The program file a process runs, from what the kernel tells of how it was started, in the
-// layout of the macOS process table's argument answer (KERN_PROCARGS2): the argument count as a
-// native int, the path the program was executed by with its NUL, NUL padding, then the arguments
-// and the environment. Read apart from the system call, so that it can be checked with any bytes.
-// Nothing when the buffer is too short for the count, the count is negative, the path runs to the
-// end of the buffer without its NUL, or the path is not absolute (a relative one would be read
-// against our own working folder, not the process's).
-std::optional<std::string> programFileOfProcessArguments(std::span<const char> buffer);
 
 class FileChecks {
   public:

@@ -1,3 +1,4 @@
+#include "format/FileURL.h"
 #include "platform/ChildProcess.h"
 #include "platform/Desktop.h"
 

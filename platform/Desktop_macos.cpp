@@ -1,3 +1,4 @@
+#include "format/ProcessArguments.h"
 #include "platform/ChildProcess.h"
 #include "platform/Desktop.h"
 

@@ -1,7 +1,7 @@
 #include "setup/ArgumentParser.h"
 
 #include "exec/ShellCommandRunner.h"
-#include "platform/UnicodeText.h"
+#include "format/UnicodeText.h"
 #include "setup/ManagedPreferences.h"
 
 #include <array>

@@ -4,7 +4,7 @@
 // preferences an MDM server pushed.
 
 #include "engine/Config.h"
-#include "platform/PropertyList.h"
+#include "format/PropertyList.h"
 
 #include <optional>
 #include <string>

@@ -3,6 +3,7 @@
 #include "engine/Installer.h"
 #include "exec/Error.h"
 #include "platform/Files.h"
+#include "platform/PropertyListFile.h"
 #include "setup/SeedConfiguration.h"
 
 namespace talvo {

@@ -4,7 +4,7 @@
 // the seed file written from its seed section.
 
 #include "engine/Config.h"
-#include "platform/PropertyList.h"
+#include "format/PropertyList.h"
 
 #include <array>
 #include <cstddef>

@@ -2,7 +2,7 @@
 
 // The seed file's text, rendered from the property-list values of a profile's seed section.
 
-#include "platform/PropertyList.h"
+#include "format/PropertyList.h"
 
 #include <string>
 

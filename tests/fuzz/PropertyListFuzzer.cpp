@@ -1,6 +1,6 @@
 // Arbitrary bytes as a managed-preferences file: read, turned into a profile and rendered as a
 // seed file, as the setup tool does with what it finds on disk.
-#include "platform/PropertyList.h"
+#include "format/PropertyList.h"
 #include "setup/ManagedPreferences.h"
 #include "setup/SeedConfiguration.h"
 

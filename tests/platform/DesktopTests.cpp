@@ -1,10 +1,9 @@
+#include "format/FileURL.h"
 #include "platform/Desktop.h"
 #include "tests/support/TestFiles.h"
 
 #include <chrono>
-#include <climits>
 #include <csignal>
-#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
@@ -19,8 +18,6 @@ extern char** environ;
 
 namespace talvo {
 namespace {
-
-using namespace std::string_literals;
 
 TEST(AppBundle, ExecutableBelongsToTheInnermostBundle) {
     const struct {
@@ -39,55 +36,6 @@ TEST(AppBundle, ExecutableBelongsToTheInnermostBundle) {
     }
     EXPECT_TRUE(bundle::isBundlePath("/Applications/Talvo Backup Agent.app/"));
     EXPECT_FALSE(bundle::isBundlePath("/Applications/.app"));
-}
-
-TEST(FileURL, PathsRoundTripThroughPercentEncoding) {
-    const std::string path = "/a b%c?d#e\"f/caf\xC3\xA9\n[]'!$&()*+,;=:@~";
-    EXPECT_EQ(fileURLFromPath(path),
-              "file:///a%20b%25c%3Fd%23e%22f/caf%C3%A9%0A%5B%5D'!$&()*+,;=:@~");
-    EXPECT_EQ(pathFromFileURL(fileURLFromPath(path)), path);
-    EXPECT_EQ(pathFromFileURL("FILE://localhost/tmp/a%2fb?query#fragment"), "/tmp/a/b");
-    for (const char* url : {"file://server/tmp/x", "https://example.com/x", "file:///tmp/bad%2",
-                            "file:///tmp/bad%zz", "file:///tmp/nul%00", "file://"}) {
-        EXPECT_EQ(pathFromFileURL(url), std::nullopt) << url;
-    }
-}
-
-const std::string kAgent = "/Applications/Talvo Backup Agent.app/Contents/MacOS/TalvoBackupAgent";
-
-// A process table answer laid out as the kernel gives it: the count, the executed path, padding,
-// the arguments and the environment.
-std::string answer(int count, const std::string& executed, const std::string& rest) {
-    std::string bytes(sizeof count, '\0');
-    std::memcpy(bytes.data(), &count, sizeof count);
-    return bytes + executed + "\0\0\0\0\0\0\0"s + rest;
-}
-
-std::optional<std::string> programOf(std::string_view bytes) {
-    return programFileOfProcessArguments(std::span<const char>(bytes.data(), bytes.size()));
-}
-
-TEST(ProcessArguments, TheExecutedPathIsTheProgramAtAnyAlignmentAndCut) {
-    const auto typical = answer(3, kAgent, kAgent + "\0daemon\0--init\0HOME=/var/root\0"s);
-    for (std::size_t offset = 0; offset < sizeof(int) * 2; ++offset) {
-        const std::string shifted = std::string(offset, 'x') + typical;
-        EXPECT_EQ(programOf(std::string_view(shifted).substr(offset)), kAgent) << offset;
-    }
-    // argv[0] says nothing about the program: a process may set it to anything.
-    EXPECT_EQ(programOf(answer(1, "/bin/sleep", kAgent + "\0"s)), "/bin/sleep");
-    // Every cut that leaves the path without its NUL is refused; a copy of exactly that length,
-    // so that a read past it is a sanitizer's finding.
-    const std::size_t pathEnd = sizeof(int) + kAgent.size();
-    for (std::size_t length = 0; length <= pathEnd + 1; ++length) {
-        const auto program = programOf(typical.substr(0, length));
-        EXPECT_EQ(program, length <= pathEnd ? std::nullopt : std::optional(kAgent)) << length;
-    }
-    for (const std::string& hostile :
-         {answer(-1, kAgent, ""), answer(INT_MIN, kAgent, ""), answer(1, "", kAgent + "\0"s),
-          answer(1, "./x.app/Contents/MacOS/x", ""),
-          std::string(sizeof(int), '\x01') + std::string(64, '/')}) {
-        EXPECT_EQ(programOf(hostile), std::nullopt);
-    }
 }
 
 namespace fs = std::filesystem;

@@ -1,5 +1,5 @@
 #include "platform/Files.h"
-#include "platform/PropertyList.h"
+#include "platform/PropertyListFile.h"
 #include "tests/support/TestFiles.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
-#include "platform/UnicodeText.h"
+#include "format/UnicodeText.h"
 
-#include "platform/MultiCharacterCaseMappings.h"
+#include "format/MultiCharacterCaseMappings.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/PropertyList.h"
-#include "platform/PropertyListScan.h"
+#include "format/PropertyList.h"
+#include "format/PropertyListScan.h"
 
 #include <plist/plist.h>
 #include <vector>

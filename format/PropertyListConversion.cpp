@@ -1,4 +1,4 @@
-#include "platform/PropertyListConversion.h"
+#include "format/PropertyListConversion.h"
 
 #include <algorithm>
 #include <bit>

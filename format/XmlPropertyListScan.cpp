@@ -1,5 +1,5 @@
-#include "platform/PropertyListScan.h"
-#include "platform/XmlMarkupReader.h"
+#include "format/PropertyListScan.h"
+#include "format/XmlMarkupReader.h"
 
 #include <cctype>
 #include <cstdint>

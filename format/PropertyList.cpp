@@ -1,8 +1,7 @@
-#include "platform/PropertyList.h"
+#include "format/PropertyList.h"
 
-#include "platform/Files.h"
-#include "platform/PropertyListConversion.h"
-#include "platform/PropertyListScan.h"
+#include "format/PropertyListConversion.h"
+#include "format/PropertyListScan.h"
 
 #include <limits>
 #include <memory>
@@ -54,19 +53,8 @@ PropertyListReading examinePropertyList(std::string_view bytes) {
     return root == nullptr ? PropertyListReading{} : convertBinary(root, fromBinary.dates);
 }
 
-PropertyListReading examinePropertyListFile(const std::filesystem::path& file,
-                                            std::size_t maximumSize) {
-    const auto bytes = readRegularFile(file, maximumSize);
-    return bytes ? examinePropertyList(*bytes) : PropertyListReading{};
-}
-
 std::optional<PropertyDictionary> parsePropertyList(std::string_view bytes) {
     return examinePropertyList(bytes).dictionary;
-}
-
-std::optional<PropertyDictionary> readPropertyList(const std::filesystem::path& file,
-                                                   std::size_t maximumSize) {
-    return examinePropertyListFile(file, maximumSize).dictionary;
 }
 
 } // namespace talvo

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,12 +45,8 @@ const PropertyValue* find(const PropertyDictionary& dictionary, std::string_view
 // The text under key; nothing when the key is missing or its value is not text.
 std::optional<std::string> textValue(const PropertyDictionary& dictionary, std::string_view key);
 
-// The largest Info.plist read from a bundle. Real ones are a few KiB and large applications' some
-// tens of KiB; the bound keeps a user's own bundles from making a root process read or hold much.
-inline constexpr std::size_t kBundleInfoSizeLimit = std::size_t{256} << 10;
-
-// What reading a property list gave: its root dictionary; or nothing at all (missing, not a
-// regular file, over the size limit, not a property list, root not a dictionary); or a refusal:
+// What reading a property list gave: its root dictionary; or nothing at all (not a property list,
+// root not a dictionary, or a file that could not be read); or a refusal:
 // the bytes are a property list, but something in it cannot arrive exactly (a text holding
 // U+0000, an integer beyond 64 bits, nesting over the limit, an encoding that cannot be read).
 struct PropertyListReading {
@@ -63,15 +58,7 @@ struct PropertyListReading {
 // XML (UTF-8, with or without a byte-order mark, UTF-16 with one, or declared Latin-1) or binary.
 PropertyListReading examinePropertyList(std::string_view bytes);
 
-// As examinePropertyList, for a file of at most maximumSize bytes; never blocks on the file.
-PropertyListReading examinePropertyListFile(const std::filesystem::path& file,
-                                            std::size_t maximumSize);
-
 // The root dictionary, or nothing when examinePropertyList gives none (a refusal included).
 std::optional<PropertyDictionary> parsePropertyList(std::string_view bytes);
-
-// As parsePropertyList, for a file of at most maximumSize bytes.
-std::optional<PropertyDictionary> readPropertyList(const std::filesystem::path& file,
-                                                   std::size_t maximumSize = kBundleInfoSizeLimit);
 
 } // namespace talvo

@@ -1,4 +1,4 @@
-#include "platform/XmlMarkupReader.h"
+#include "format/XmlMarkupReader.h"
 
 namespace talvo::plistscan {
 

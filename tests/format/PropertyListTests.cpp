@@ -1,5 +1,5 @@
-#include "platform/PropertyList.h"
-#include "tests/platform/BinaryPlistBuilder.h"
+#include "format/PropertyList.h"
+#include "tests/format/BinaryPlistBuilder.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "platform/UnicodeText.h"
+#include "format/UnicodeText.h"
 
 #include <gtest/gtest.h>
 

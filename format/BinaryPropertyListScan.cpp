@@ -1,4 +1,4 @@
-#include "platform/PropertyListScan.h"
+#include "format/PropertyListScan.h"
 
 #include <algorithm>
 #include <bit>
