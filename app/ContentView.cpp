@@ -97,16 +97,4 @@ void ContentView::sheetFinished() {
     state_.setShowFDAView(false);
 }
 
-ErrorView::ErrorView(QWidget* parent) : QWidget(parent) {
-    auto* const layout = new QVBoxLayout(this);
-    layout->setSpacing(10);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* const message =
-        new QLabel(tr("Installation Failed. Please contact your support for assistance."), this);
-    message->setFont(appearance::font(appearance::TextStyle::body));
-    message->setAlignment(Qt::AlignCenter);
-    message->setWordWrap(true);
-    layout->addWidget(message);
-}
-
 } // namespace talvo

@@ -1,6 +1,6 @@
 #pragma once
 
-// The window's root view, which picks the screen for each status, and the failure screen.
+// The window's root view, which picks the screen for each status.
 #include "app/InstallState.h"
 
 #include <QWidget>
@@ -38,14 +38,6 @@ class ContentView : public QWidget {
     std::optional<InstallStatus> shownStatus_;
     // Owned by this view while it is up.
     FullDiskAccessView* sheet_ = nullptr;
-};
-
-// Shown when the installation failed. It says nothing of the cause and offers no retry.
-class ErrorView : public QWidget {
-    Q_OBJECT
-
-  public:
-    explicit ErrorView(QWidget* parent);
 };
 
 } // namespace talvo

@@ -4,7 +4,7 @@
 // fake) and the worker thread that drives it and reports back into the install state.
 #include "app/InstallState.h"
 #include "engine/Config.h"
-#include "platform/Desktop.h"
+#include "platform/Workspace.h"
 
 #include <QThread>
 #include <string>

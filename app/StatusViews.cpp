@@ -84,4 +84,16 @@ SuccessView::SuccessView(QWidget* parent) : QWidget(parent) {
     layout->addWidget(closeNote, 0, Qt::AlignHCenter);
 }
 
+ErrorView::ErrorView(QWidget* parent) : QWidget(parent) {
+    auto* const layout = new QVBoxLayout(this);
+    layout->setSpacing(10);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* const message =
+        new QLabel(tr("Installation Failed. Please contact your support for assistance."), this);
+    message->setFont(appearance::font(appearance::TextStyle::body));
+    message->setAlignment(Qt::AlignCenter);
+    message->setWordWrap(true);
+    layout->addWidget(message);
+}
+
 } // namespace talvo

@@ -1,7 +1,7 @@
 #pragma once
 
-// The screens that only report: the progress screen while the engine runs, and the success
-// screen the Full Disk Access prompt appears over.
+// The screens that only report a status: progress while the engine runs, success under the Full
+// Disk Access prompt, and failure.
 #include <QWidget>
 
 namespace talvo {
@@ -20,6 +20,14 @@ class SuccessView : public QWidget {
 
   public:
     explicit SuccessView(QWidget* parent);
+};
+
+// Shown when the installation failed. It says nothing of the cause and offers no retry.
+class ErrorView : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit ErrorView(QWidget* parent);
 };
 
 } // namespace talvo

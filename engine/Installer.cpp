@@ -6,9 +6,11 @@
 #include "exec/ShellCommandRunner.h"
 #include "format/FileURL.h"
 #include "platform/ChildProcess.h"
-#include "platform/Desktop.h"
-#include "platform/Posix.h"
+#include "platform/Files.h"
+#include "platform/RunningApplications.h"
 #include "platform/SystemLog.h"
+#include "platform/UserIdentity.h"
+#include "platform/Workspace.h"
 
 #include <iostream>
 

@@ -3,7 +3,7 @@
 #include "engine/Installer.h"
 #include "exec/CommandRunner.h"
 #include "format/UnicodeText.h"
-#include "platform/Posix.h"
+#include "platform/UserIdentity.h"
 
 namespace talvo {
 

@@ -4,7 +4,7 @@
 #include "exec/LegacyHelper.h"
 #include "format/UnicodeText.h"
 #include "platform/ChildProcess.h"
-#include "platform/Posix.h"
+#include "platform/UserIdentity.h"
 
 #include <cstdint>
 #include <cstdlib>

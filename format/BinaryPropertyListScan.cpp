@@ -1,4 +1,5 @@
 #include "format/PropertyListScan.h"
+#include "format/TextEncoding.h"
 
 #include <algorithm>
 #include <bit>

@@ -80,15 +80,3 @@ PreparedXml prepareXml(std::string_view bytes);
 void appendPathPart(std::string& path, std::string_view part);
 
 } // namespace talvo::plistscan
-
-// Conversions to UTF-8 written by hand: the product links only the system's C and C++ runtime.
-namespace talvo::encoding {
-
-void appendUtf8(std::string& text, char32_t character);
-
-// Nothing for an odd byte count or an unpaired surrogate.
-std::optional<std::string> utf16ToUtf8(std::string_view bytes, bool bigEndian);
-
-std::string latin1ToUtf8(std::string_view bytes);
-
-} // namespace talvo::encoding

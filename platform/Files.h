@@ -27,4 +27,17 @@ std::optional<std::string> readRegularFile(const std::filesystem::path& file,
 [[nodiscard]] std::error_code writeTextFileAtomically(const std::string& path,
                                                       std::string_view text);
 
+// Whether a file exists, as the engine asks it; tests hand it fakes.
+class FileChecks {
+  public:
+    virtual ~FileChecks() = default;
+    virtual bool fileExists(const std::string& path) const = 0;
+};
+
+// Follows symbolic links and counts folders, as the desktop's own existence test does.
+class LocalFileChecks final : public FileChecks {
+  public:
+    bool fileExists(const std::string& path) const override;
+};
+
 } // namespace talvo

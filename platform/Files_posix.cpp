@@ -199,4 +199,9 @@ std::optional<std::string> readRegularFile(const std::filesystem::path& file,
     }
 }
 
+bool LocalFileChecks::fileExists(const std::string& path) const {
+    struct stat status {};
+    return !path.empty() && ::stat(path.c_str(), &status) == 0;
+}
+
 } // namespace talvo

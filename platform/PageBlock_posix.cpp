@@ -1,4 +1,4 @@
-#include "platform/OutputBuffer.h"
+#include "platform/PageBlock.h"
 
 #include <cstdint>
 #include <new>

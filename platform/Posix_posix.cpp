@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -123,23 +122,3 @@ ArgumentVector::~ArgumentVector() {
 }
 
 } // namespace talvo::posix
-
-namespace talvo {
-
-unsigned ProcessUserIdentity::effectiveUserId() const {
-    return ::geteuid();
-}
-
-std::string effectiveUserLoginName() {
-    const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : 16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
-        found == nullptr) {
-        return {};
-    }
-    return found->pw_name;
-}
-
-} // namespace talvo

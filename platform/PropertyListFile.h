@@ -10,10 +10,6 @@
 // examinePropertyList reads them.
 namespace talvo {
 
-// The largest Info.plist read from a bundle. Real ones are a few KiB and large applications' some
-// tens of KiB; the bound keeps a user's own bundles from making a root process read or hold much.
-inline constexpr std::size_t kBundleInfoSizeLimit = std::size_t{256} << 10;
-
 // As examinePropertyList, for a file of at most maximumSize bytes; nothing when it is missing, not
 // a regular file or larger. Never blocks on the file.
 PropertyListReading examinePropertyListFile(const std::filesystem::path& file,
@@ -21,6 +17,6 @@ PropertyListReading examinePropertyListFile(const std::filesystem::path& file,
 
 // The root dictionary of examinePropertyListFile; nothing when it gives none (a refusal included).
 std::optional<PropertyDictionary> readPropertyList(const std::filesystem::path& file,
-                                                   std::size_t maximumSize = kBundleInfoSizeLimit);
+                                                   std::size_t maximumSize);
 
 } // namespace talvo

@@ -1,11 +1,9 @@
 #include "setup/ArgumentParser.h"
 
-#include "exec/ShellCommandRunner.h"
 #include "format/UnicodeText.h"
 #include "setup/ManagedPreferences.h"
 
 #include <array>
-#include <iostream>
 
 namespace talvo::ArgumentParser {
 
@@ -72,13 +70,8 @@ Config parse(const std::vector<std::string>& args) {
     return config;
 }
 
-// The profile is read from the computer's own files, for the user the tool runs for.
-std::optional<PropertyDictionary> MDMSettings() {
-    return ManagedPreferences("", Task::userName(), std::cout).settings();
-}
-
 std::optional<Config> profile() {
-    return ManagedPreferences("", Task::userName(), std::cout).profile();
+    return ManagedPreferences::ofThisComputer().profile();
 }
 
 // "=" is looked for byte by byte: in UTF-8 its byte stands for U+003D and nothing else (every

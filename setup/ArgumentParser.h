@@ -4,7 +4,6 @@
 // preferences an MDM server pushed.
 
 #include "engine/Config.h"
-#include "format/PropertyList.h"
 
 #include <optional>
 #include <string>
@@ -16,14 +15,8 @@ namespace talvo::ArgumentParser {
 // KEY=VALUE words (program path first) into a Config. Never fails, prints nothing.
 Config parse(const std::vector<std::string>& args);
 
-// The root of the computer-wide managed preferences, else of the current user's; nothing when
-// neither can be read. Never fails, prints nothing.
-std::optional<PropertyDictionary> MDMSettings();
-
-// The Config the managed preferences describe, nothing without them. Writes the seed file when
-// the profile has a seed section and prints the error line when that write fails. Throws an
-// InputError naming where and why (never the value) when the preferences are a property list
-// whose values cannot arrive exactly; nothing is written then.
+// The Config this computer's managed preferences describe (ManagedPreferences::ofThisComputer()),
+// nothing without them: the entry runMDMCheck is handed.
 std::optional<Config> profile();
 
 struct KeyValueWord {

@@ -2,9 +2,12 @@
 
 #include "engine/Installer.h"
 #include "exec/Error.h"
+#include "exec/ShellCommandRunner.h"
 #include "platform/Files.h"
 #include "platform/PropertyListFile.h"
 #include "setup/SeedConfiguration.h"
+
+#include <iostream>
 
 namespace talvo {
 
@@ -61,16 +64,16 @@ ManagedPreferences::ManagedPreferences(const std::string& root, const std::strin
                    kPreferencesFileName),
       seedFile_(withoutTrailingSlashes(root) + kSeedFile), out_(out) {}
 
+ManagedPreferences ManagedPreferences::ofThisComputer() {
+    return ManagedPreferences("", Task::userName(), std::cout);
+}
+
 PropertyListReading ManagedPreferences::reading() const {
     auto computerWide = examinePropertyListFile(computerWideFile_, kPreferencesSizeLimit);
     if (computerWide.dictionary || computerWide.refusal) {
         return computerWide;
     }
     return examinePropertyListFile(perUserFile_, kPreferencesSizeLimit);
-}
-
-std::optional<PropertyDictionary> ManagedPreferences::settings() const {
-    return reading().dictionary;
 }
 
 std::optional<Config> ManagedPreferences::profile() const {

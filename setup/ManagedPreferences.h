@@ -63,12 +63,13 @@ class ManagedPreferences {
     // per-user preferences; errors are printed on out.
     ManagedPreferences(const std::string& root, const std::string& userName, std::ostream& out);
 
+    // The computer's own files, the per-user ones of the user the tool runs for
+    // (Task::userName()), errors printed on standard output.
+    static ManagedPreferences ofThisComputer();
+
     // The computer-wide preferences, else the per-user ones. A refused computer-wide file is
     // the answer: a profile that cannot be taken exactly is an error, never skipped.
     PropertyListReading reading() const;
-
-    // The dictionary of reading(); nothing when there is none, a refusal included.
-    std::optional<PropertyDictionary> settings() const;
 
     // The Config the preferences describe, nothing without preferences. Writes the seed file from
     // "seed-config"; a failed write is printed as one error line and the run goes on. Throws an

@@ -1,7 +1,7 @@
 #include "setup/SetupFlow.h"
 
 #include "exec/Error.h"
-#include "platform/Desktop.h"
+#include "platform/Files.h"
 #include "setup/ArgumentParser.h"
 #include "talvo/Version.h"
 

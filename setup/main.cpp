@@ -1,6 +1,6 @@
 #include "engine/Installer.h"
 #include "engine/RunLog.h"
-#include "platform/Desktop.h"
+#include "platform/Files.h"
 #include "platform/SystemLog.h"
 #include "setup/ArgumentParser.h"
 #include "setup/SetupFlow.h"

@@ -4,8 +4,10 @@
 #include "engine/Installer.h"
 #include "exec/CommandRunner.h"
 #include "platform/ChildProcess.h"
-#include "platform/Desktop.h"
-#include "platform/Posix.h"
+#include "platform/Files.h"
+#include "platform/RunningApplications.h"
+#include "platform/UserIdentity.h"
+#include "platform/Workspace.h"
 
 #include <sstream>
 

@@ -7,8 +7,10 @@
 #include "exec/Error.h"
 #include "exec/ShellCommandRunner.h"
 #include "platform/ChildProcess.h"
-#include "platform/Desktop.h"
-#include "platform/Posix.h"
+#include "platform/Files.h"
+#include "platform/RunningApplications.h"
+#include "platform/UserIdentity.h"
+#include "platform/Workspace.h"
 
 #include <functional>
 #include <map>

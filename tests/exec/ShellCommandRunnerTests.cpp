@@ -1,7 +1,7 @@
 #include "ExecTestSupport.h"
 #include "exec/Error.h"
 #include "exec/ShellCommandRunner.h"
-#include "platform/Posix.h"
+#include "platform/UserIdentity.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestProcess.h"
 

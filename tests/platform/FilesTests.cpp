@@ -1,3 +1,4 @@
+#include "platform/Bundle.h"
 #include "platform/Files.h"
 #include "platform/PropertyListFile.h"
 #include "tests/support/TestFiles.h"
@@ -136,16 +137,17 @@ TEST(FileReading, OnlyRegularFilesWithinTheLimitAreReadAndNothingBlocks) {
     const auto fifo = folder.path() / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     fs::create_symlink(fifo, folder.path() / "link-to-fifo");
-    EXPECT_FALSE(readPropertyList(folder.path() / "link-to-fifo").has_value());
+    EXPECT_FALSE(
+        readPropertyList(folder.path() / "link-to-fifo", kBundleInfoSizeLimit).has_value());
     EXPECT_FALSE(readRegularFile(fifo, 100).has_value());
 
     // A valid profile padded to just over the limit is not read at all; at the limit it is.
     const std::string profile = R"(<plist version="1.0"><dict><key>a</key><true/></dict></plist>)";
     const auto file = folder.path() / "Info.plist";
     writeFile(file, profile + std::string(kBundleInfoSizeLimit - profile.size(), ' '));
-    EXPECT_TRUE(readPropertyList(file).has_value());
+    EXPECT_TRUE(readPropertyList(file, kBundleInfoSizeLimit).has_value());
     writeFile(file, profile + std::string(kBundleInfoSizeLimit + 1 - profile.size(), ' '));
-    EXPECT_FALSE(readPropertyList(file).has_value());
+    EXPECT_FALSE(readPropertyList(file, kBundleInfoSizeLimit).has_value());
 
     // A sparse gigabyte costs nothing.
     const auto sparse = folder.path() / "sparse";

@@ -1,7 +1,8 @@
-#include "platform/Desktop.h"
+#include "platform/Bundle.h"
+
+#include "platform/PropertyListFile.h"
 
 #include <iterator>
-#include <sys/stat.h>
 #include <utility>
 
 namespace talvo::bundle {
@@ -101,13 +102,3 @@ ApplicationScan::applicationOf(const std::string& bundlePath) const {
 }
 
 } // namespace talvo::bundle
-
-namespace talvo {
-
-// Follows symbolic links and counts folders, as the desktop's own existence test does.
-bool LocalFileChecks::fileExists(const std::string& path) const {
-    struct stat status {};
-    return !path.empty() && ::stat(path.c_str(), &status) == 0;
-}
-
-} // namespace talvo

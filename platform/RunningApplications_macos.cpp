@@ -1,9 +1,10 @@
 #include "format/ProcessArguments.h"
-#include "platform/ChildProcess.h"
-#include "platform/Desktop.h"
+#include "platform/RunningApplications.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
+#include <span>
 #include <sys/sysctl.h>
 #include <sys/types.h>
 #include <vector>
@@ -11,8 +12,6 @@
 namespace talvo {
 
 namespace {
-
-const std::string kOpen = "/usr/bin/open";
 
 // The process table is asked for its size first, then read into that much and some room for
 // processes started in between; when it grew even more, it is asked again, a few times at most.
@@ -71,23 +70,7 @@ std::optional<std::string> executableOf(pid_t process, std::vector<char>& buffer
     return programFileOfProcessArguments(std::span<const char>(buffer.data(), size));
 }
 
-// open reads a leading dash as an option; our paths and URLs never start with one.
-void openDetached(const std::string& pathOrURL) {
-    if (pathOrURL.empty() || pathOrURL.starts_with('-')) {
-        return;
-    }
-    startDetached(kOpen, {pathOrURL});
-}
-
 } // namespace
-
-void SystemWorkspace::openBundle(const std::string& path) {
-    openDetached(path);
-}
-
-void SystemWorkspace::openURL(const std::string& url) {
-    openDetached(url);
-}
 
 std::set<std::string>
 SystemRunningApplications::runningAmong(const std::vector<std::string>& bundleIdentifiers) const {

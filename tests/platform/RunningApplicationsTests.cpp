@@ -1,8 +1,6 @@
-#include "format/FileURL.h"
-#include "platform/Desktop.h"
+#include "platform/RunningApplications.h"
 #include "tests/support/TestFiles.h"
 
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -11,7 +9,6 @@
 #include <string>
 #include <sys/inotify.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -19,71 +16,10 @@ extern char** environ;
 namespace talvo {
 namespace {
 
-TEST(AppBundle, ExecutableBelongsToTheInnermostBundle) {
-    const struct {
-        const char* executable;
-        std::optional<std::string> bundle;
-    } cases[] = {
-        {"/Applications/Talvo Backup Agent.app/Contents/MacOS/TalvoBackupAgent",
-         "/Applications/Talvo Backup Agent.app"},
-        {"/A.app/Contents/MacOS/B.app/Contents/MacOS/B", "/A.app/Contents/MacOS/B.app"},
-        {"/Applications/X.app/Contents/MacOS/", std::nullopt},
-        {"/Applications/X.app/Contents/Resources/tool", std::nullopt},
-        {"/Applications/.app/Contents/MacOS/tool", std::nullopt},
-    };
-    for (const auto& [executable, bundle] : cases) {
-        EXPECT_EQ(bundle::bundleOfExecutable(executable), bundle) << executable;
-    }
-    EXPECT_TRUE(bundle::isBundlePath("/Applications/Talvo Backup Agent.app/"));
-    EXPECT_FALSE(bundle::isBundlePath("/Applications/.app"));
-}
-
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 
 using testing::TemporaryFolder;
 using testing::writeFile;
-using testing::writeScript;
-
-// Whether the condition comes to hold within ten seconds.
-template <typename Condition> bool eventually(Condition condition) {
-    for (auto waited = 0ms; waited < 10s; waited += 20ms, std::this_thread::sleep_for(20ms)) {
-        if (condition()) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Whether every child this process started has ended and been reaped (left no zombie).
-bool noChildrenLeft() {
-    siginfo_t info{};
-    return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == -1 && errno == ECHILD;
-}
-
-// A bundle, directly or by its file URL, runs detached and is reaped.
-TEST(Desktop, OpensBundlesDetached) {
-    const TemporaryFolder folder;
-    const auto bundle = folder.path() / "Opener Test.app";
-    writeFile(bundle / "Contents/Info.plist",
-              "<plist version=\"1.0\"><dict><key>CFBundleExecutable</key>"
-              "<string>opener</string></dict></plist>");
-    const auto marker = (folder.path() / "started").string();
-    // Its standard streams and whether it leads a session of its own, published at once.
-    writeScript(bundle / "Contents/MacOS/opener",
-                "echo $(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2) "
-                "$(($$ == $(cut -d' ' -f6 /proc/$$/stat))) > '" +
-                    marker + ".tmp' && mv '" + marker + ".tmp' '" + marker + "'\n");
-    SystemWorkspace workspace;
-    workspace.openBundle(bundle.string());
-    EXPECT_TRUE(eventually([&] { return fs::exists(marker); }));
-    EXPECT_EQ(testing::readFile(marker), "/dev/null /dev/null /dev/null 1\n");
-    EXPECT_TRUE(eventually(noChildrenLeft));
-    fs::remove(marker);
-    workspace.openURL(fileURLFromPath(bundle.string()));
-    EXPECT_TRUE(eventually([&] { return fs::exists(marker); })) << "a file URL opens the bundle";
-    EXPECT_TRUE(eventually(noChildrenLeft));
-}
 
 // A real program running from a given path until the test lets go of it.
 class RunningProgram {
