@@ -1,5 +1,6 @@
 #include "engine/Installer.h"
 
+#include "engine/AdministratorRights.h"
 #include "engine/SystemCommands.h"
 #include "exec/CommandRunner.h"
 #include "exec/Error.h"
@@ -88,24 +89,11 @@ InstallResult Installer::install(const Config& config) {
     return {createCustomerKey(*config.encryptionKey)};
 }
 
-// The superuser runs the agent through "sudo"; the privileged path runs it directly, having the
-// rights already. A failure on either path ends the installation with the status it gives.
+// A failure ends the installation with the status it gives.
 void Installer::setup(const Config& config) {
-    const ShownCommand command = agentSetupStep(config);
-    if (environment_.user.isSuperuser()) {
-        const ShownCommand asRoot = command.prefixed("sudo ");
-        try {
-            environment_.runner.syncThrows(asRoot.text);
-        } catch (const Error& error) {
-            log(failedCommandEntry(asRoot, error));
-            throw;
-        }
-        return;
-    }
-    const auto outcome = environment_.runner.sudo(command.text);
-    if (!outcome.succeeded()) {
-        log(failedCommandEntry(command, outcome));
-        throw commandError(outcome.statusCode());
+    if (const auto failure = runWithAdministratorRights(environment_.runner, environment_.user,
+                                                        environment_.log, agentSetupStep(config))) {
+        throw *failure;
     }
 }
 
@@ -189,9 +177,14 @@ std::optional<Error> Installer::createCustomerKey(const std::string& password) {
     return runAdministrative(keychain::addStep(password));
 }
 
+// A failure is printed as one error line and never raised: the next step still runs.
 std::optional<Error> Installer::runAdministrative(const ShownCommand& command) {
-    return runAdministrativeCommand(environment_.runner, environment_.user, environment_.out,
-                                    environment_.log, command);
+    auto failure = runWithAdministratorRights(environment_.runner, environment_.user,
+                                              environment_.log, administrativeStep(command));
+    if (failure) {
+        printLine(environment_.out, failure->text());
+    }
+    return failure;
 }
 
 void Installer::log(const std::string& entry) const {

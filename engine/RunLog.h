@@ -5,7 +5,7 @@
 // line into the log.
 
 #include "exec/Error.h"
-#include "exec/LegacyHelper.h"
+#include "platform/PrivilegedOutcome.h"
 
 #include <functional>
 #include <ostream>

@@ -1,9 +1,7 @@
 #include "engine/SystemCommands.h"
 
 #include "engine/Installer.h"
-#include "exec/CommandRunner.h"
 #include "format/UnicodeText.h"
-#include "platform/UserIdentity.h"
 
 namespace talvo {
 
@@ -20,42 +18,19 @@ std::string agentSetupCommand(const std::vector<std::string>& arguments) {
 
 } // namespace
 
-ShownCommand agentSetupStep(const Config& config) {
-    return ShownCommand{agentSetupCommand(config.arguments()),
-                        agentSetupCommand(config.shownArguments()),
-                        config.registrationToken.has_value()};
+AdministrativeStep agentSetupStep(const Config& config) {
+    const ShownCommand command{agentSetupCommand(config.arguments()),
+                               agentSetupCommand(config.shownArguments()),
+                               config.registrationToken.has_value()};
+    return AdministrativeStep{command.prefixed("sudo "), command};
 }
 
 std::string killallCommand(std::string_view processName) {
     return "/usr/bin/killall \"" + std::string(processName) + "\"";
 }
 
-std::optional<Error> runAdministrativeCommand(CommandRunner& runner, const UserIdentity& user,
-                                              std::ostream& out, const LogSink& log,
-                                              const ShownCommand& command) {
-    if (user.isSuperuser()) {
-        try {
-            runner.syncThrows(command.text);
-        } catch (const Error& error) {
-            if (log) {
-                log(failedCommandEntry(command, error));
-            }
-            printLine(out, error.text());
-            return error;
-        }
-        return std::nullopt;
-    }
-    const ShownCommand privileged = command.carriesSecret ? command : command.prefixed("sudo ");
-    const auto outcome = runner.sudo(privileged.text);
-    if (outcome.succeeded()) {
-        return std::nullopt;
-    }
-    if (log) {
-        log(failedCommandEntry(privileged, outcome));
-    }
-    Error failure = commandError(outcome.statusCode());
-    printLine(out, failure.text());
-    return failure;
+AdministrativeStep administrativeStep(const ShownCommand& command) {
+    return AdministrativeStep{command, command.carriesSecret ? command : command.prefixed("sudo ")};
 }
 
 namespace keychain {

@@ -2,41 +2,33 @@
 
 // The command lines the engine hands to the system: the agent's own setup command, the keychain
 // item that keeps the customer's passphrase, the launch daemons, stopping an application and the
-// process search. Also the one rule for running a step with administrator rights.
+// process search. A step that needs administrator rights comes in the form each path runs it.
 
+#include "engine/AdministratorRights.h"
 #include "engine/Config.h"
 #include "engine/RunLog.h"
 #include "exec/Error.h"
 
-#include <iosfwd>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace talvo {
 
-class CommandRunner;
-class UserIdentity;
-
 // The agent's setup command: "daemon" "--init" and the Config's option words, joined unquoted
 // behind the agent's quoted executable (a value that needs quoting, the seed path, brings its
 // own); for the log the same with the registration token masked. With a token it carries a
-// secret, as the token reaches the shell unquoted.
-ShownCommand agentSetupStep(const Config& config);
+// secret, as the token reaches the shell unquoted. The superuser runs it through "sudo"; the
+// privileged path runs it directly, having the rights already.
+AdministrativeStep agentSetupStep(const Config& config);
 
 // Stops every process of that name.
 std::string killallCommand(std::string_view processName);
 
-// A keychain or launch-daemon step that needs administrator rights. The superuser runs the
-// command directly; anyone else runs it through the privileged runner, a plain one behind "sudo "
-// and one that carries a secret as it is (it runs as root already, and sudo writes every
-// command line it runs to the system's authentication log). A failure on either path is printed
-// as one error line, written to the log with the command's shown form, and never raised: the next
-// step still runs. Gives that failure, or nothing when the command succeeded.
-std::optional<Error> runAdministrativeCommand(CommandRunner& runner, const UserIdentity& user,
-                                              std::ostream& out, const LogSink& log,
-                                              const ShownCommand& command);
+// A keychain or launch-daemon step: the superuser runs the command as it is; the privileged path
+// runs a plain one behind "sudo " and one that carries a secret as it is (it runs as root
+// already, and sudo writes every command line it runs to the system's authentication log).
+AdministrativeStep administrativeStep(const ShownCommand& command);
 
 // The `security` command lines that keep the customer's encryption passphrase in the System
 // keychain as one generic-password item, readable by the agent's executable without a prompt.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exec/LegacyHelper.h"
+#include "platform/PrivilegedOutcome.h"
 
 #include <string>
 

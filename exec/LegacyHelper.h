@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/PrivilegedExecution.h"
+#include "platform/PrivilegedOutcome.h"
 
 #include <string>
 #include <string_view>

@@ -3,16 +3,18 @@
 
 #include <utility>
 
-// The tool that asks for an administrator's password and then runs a program as root. Always
-// an absolute path: a PATH search would let whoever controls the environment pick the program
-// that receives the password. Test builds compile this file again with a stand-in.
-#ifndef TALVO_ELEVATION_TOOL
-#define TALVO_ELEVATION_TOOL "/usr/bin/pkexec"
-#endif
-
 namespace talvo {
 
 namespace {
+
+// The tool that asks for an administrator's password and then runs a program as root.
+constexpr const char* kElevationTool = "/usr/bin/pkexec";
+
+// The tool create() uses: kElevationTool unless a test has pointed it elsewhere.
+std::string& elevationTool() {
+    static std::string path = kElevationTool;
+    return path;
+}
 
 // pkexec's own exit statuses: the dialog was dismissed, or rights were refused or pkexec itself
 // failed. A tool that exits with one of them itself looks the same, which is why callers must
@@ -27,11 +29,15 @@ struct PrivilegedAuthorization::State {
     std::string toolPath;
 };
 
+void useElevationToolForTests(std::string path) {
+    elevationTool() = std::move(path);
+}
+
 std::optional<PrivilegedAuthorization> PrivilegedAuthorization::create() {
-    if (!isExecutableFile(TALVO_ELEVATION_TOOL)) {
+    if (!isExecutableFile(elevationTool())) {
         return std::nullopt;
     }
-    return PrivilegedAuthorization(std::make_unique<State>(State{TALVO_ELEVATION_TOOL}));
+    return PrivilegedAuthorization(std::make_unique<State>(State{elevationTool()}));
 }
 
 PrivilegedAuthorization::PrivilegedAuthorization(std::unique_ptr<State> state)

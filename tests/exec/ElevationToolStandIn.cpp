@@ -1,10 +1,12 @@
-// The exec test binaries' own main. Started under the name "pkexec" (the elevation tool path the
-// test builds of LegacyHelper use is a link to the test binary), it stands in for the elevation
-// tool instead of running tests: the setting TALVO_FAKE_PKEXEC says what happened at the
-// authentication dialog. Allowed runs the program with its arguments and the stdin it was given, as
-// the real tool does, and passes on its status. With the setting TALVO_FAKE_PKEXEC_LOG, each call's
-// command line is appended there, as the real tool logs it.
+// The exec test binaries' own main. It points the privileged execution at the binary's own tool
+// path (TALVO_TEST_ELEVATION_TOOL). Started under the name "pkexec" (that path is a link to the
+// test binary, or a copy), it stands in for the elevation tool instead of running tests: the
+// setting TALVO_FAKE_PKEXEC says what happened at the authentication dialog. Allowed runs the
+// program with its arguments and the stdin it was given, as the real tool does, and passes on its
+// status. With the setting TALVO_FAKE_PKEXEC_LOG, each call's command line is appended there, as
+// the real tool logs it.
 #include "ExecTestSupport.h"
+#include "platform/PrivilegedExecution.h"
 
 #include <filesystem>
 #include <fstream>
@@ -45,6 +47,7 @@ int main(int argc, char** argv) {
     if (std::filesystem::path(argv[0]).filename() == "pkexec") {
         return actAsElevationTool(argc, argv);
     }
+    talvo::useElevationToolForTests(TALVO_TEST_ELEVATION_TOOL);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-// This binary's LegacyHelper looks for its elevation tool at TALVO_LATE_ELEVATION_TOOL, which
+// This binary's LegacyHelper looks for its elevation tool at TALVO_TEST_ELEVATION_TOOL, which
 // only this test creates and removes, so it owns the whole life of the process's authorization.
 // That life is one per process, so the test runs in a fresh copy of the binary each time.
 namespace talvo {
@@ -20,7 +20,7 @@ TEST(LegacyHelperWithoutTool, FailsAuthorizationUntilTheToolAppearsThenKeepsIt) 
         return;
     }
     namespace fs = std::filesystem;
-    const fs::path tool = TALVO_LATE_ELEVATION_TOOL;
+    const fs::path tool = TALVO_TEST_ELEVATION_TOOL;
     fs::remove_all(tool.parent_path());
     const auto missing = executeLogged("/bin/sh", {"-c", "exit 0"});
     EXPECT_EQ(missing.outcome.kind, Kind::Unavailable);
