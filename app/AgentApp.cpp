@@ -75,7 +75,7 @@ MainWindow::MainWindow(InstallState& state, InstallWorkerThread& worker, Install
     layout_->addWidget(new ContentView(state, worker, backend, this));
     // Centred first, then the saved frame, if any, wins over the centre.
     center();
-    new FrameAutosave(*this, QString::fromLatin1(frameAutosaveName));
+    new FrameAutosave(*this, QString::fromLatin1(kFrameAutosaveName));
 }
 
 MainWindow::~MainWindow() = default;
@@ -89,7 +89,7 @@ void MainWindow::showAbout() {
 }
 
 void MainWindow::center() {
-    QRect frame(QPoint(), QSize(contentWidth, contentHeight));
+    QRect frame(QPoint(), QSize(kContentWidth, kContentHeight));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         frame.moveCenter(screen->availableGeometry().center());
     }

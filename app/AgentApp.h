@@ -49,16 +49,13 @@ class MainWindow : public QWidget {
     Q_OBJECT
 
   public:
-    static constexpr int contentWidth = 700;
-    static constexpr int contentHeight = 400;
-    static constexpr const char* frameAutosaveName = "Talvo Backup Agent";
+    static constexpr int kContentWidth = 700;
+    static constexpr int kContentHeight = 400;
+    static constexpr const char* kFrameAutosaveName = "Talvo Backup Agent";
 
     MainWindow(InstallState& state, InstallWorkerThread& worker, InstallerBackend& backend);
     ~MainWindow() override;
 
-    // "About AgentInstaller": in the application menu on a Mac, in the window's context menu
-    // elsewhere, so that the window itself looks as it always did.
-    QAction* aboutAction() const { return aboutAction_; }
     // The About box's text: the product and the version it was built as.
     static QString aboutText();
     void showAbout();
@@ -75,6 +72,8 @@ class MainWindow : public QWidget {
 
     const InstallWorkerThread& worker_;
     QVBoxLayout* const layout_;
+    // "About AgentInstaller": in the application menu on a Mac, in the window's context menu
+    // elsewhere, so that the window itself looks as it always did.
     QAction* const aboutAction_;
     // Parentless: on a Mac it becomes the global menu bar; elsewhere it is never shown.
     std::unique_ptr<QMenuBar> menuBar_;

@@ -66,7 +66,7 @@ void useSecondaryTextColor(QWidget& widget) {
 }
 
 void setDefaultMargins(QLayout& layout) {
-    layout.setContentsMargins(defaultPadding, defaultPadding, defaultPadding, defaultPadding);
+    layout.setContentsMargins(kDefaultPadding, kDefaultPadding, kDefaultPadding, kDefaultPadding);
 }
 
 } // namespace appearance
@@ -93,10 +93,10 @@ void paintSymbol(QPainter& painter, QSvgRenderer& renderer, const QRectF& bounds
 
 RoundedBackground::RoundedBackground(QWidget* parent) : QWidget(parent) {
     auto* const shadow = new QGraphicsDropShadowEffect(this);
-    shadow->setBlurRadius(shadowRadius);
+    shadow->setBlurRadius(kShadowRadius);
     shadow->setOffset(0, 0);
     // Black is black in linear and gamma-encoded sRGB alike, so only the opacity carries over.
-    shadow->setColor(QColor::fromRgbF(0, 0, 0, static_cast<float>(shadowOpacity)));
+    shadow->setColor(QColor::fromRgbF(0, 0, 0, static_cast<float>(kShadowOpacity)));
     setGraphicsEffect(shadow); // the widget owns its effect
 }
 
@@ -104,7 +104,7 @@ void RoundedBackground::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+    shape.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
     painter.fillPath(shape, appearance::windowBackgroundColor());
 }
 
@@ -126,20 +126,20 @@ void SymbolImage::paintEvent(QPaintEvent*) {
 
 Spinner::Spinner(QWidget* parent)
     : QWidget(parent), renderer_(new QSvgRenderer(QStringLiteral(":/symbols/spinner.svg"), this)) {
-    setContentsMargins(appearance::defaultPadding, appearance::defaultPadding,
-                       appearance::defaultPadding, appearance::defaultPadding);
+    setContentsMargins(appearance::kDefaultPadding, appearance::kDefaultPadding,
+                       appearance::kDefaultPadding, appearance::kDefaultPadding);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     // The renderer keeps its own frame clock and asks for each new frame.
     connect(renderer_, &QSvgRenderer::repaintNeeded, this, qOverload<>(&QWidget::update));
 }
 
 QSize Spinner::sizeHint() const {
-    return QSize(normalSize, normalSize).grownBy(contentsMargins());
+    return QSize(kNormalSize, kNormalSize).grownBy(contentsMargins());
 }
 
 void Spinner::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const qreal side = normalSize * drawingScale;
+    const qreal side = kNormalSize * kDrawingScale;
     QRectF drawing(0, 0, side, side);
     drawing.moveCenter(QRectF(contentsRect()).center());
     paintSymbol(painter, *renderer_, drawing, appearance::accentColor());
@@ -147,10 +147,10 @@ void Spinner::paintEvent(QPaintEvent*) {
 
 namespace {
 
-constexpr int ringWidth = 2;
+constexpr int kRingWidth = 2;
 // Inside the button's edge, so that the ring stays clear of its outline and its rounded corners.
-constexpr int ringInset = 3;
-constexpr qreal ringRadius = 4;
+constexpr int kRingInset = 3;
+constexpr qreal kRingRadius = 4;
 
 } // namespace
 
@@ -188,11 +188,11 @@ bool FocusRing::eventFilter(QObject* watched, QEvent* event) {
 void FocusRing::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(color_, ringWidth));
+    painter.setPen(QPen(color_, kRingWidth));
     painter.setBrush(Qt::NoBrush);
-    const qreal inset = ringInset + ringWidth / 2.0;
-    painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), ringRadius,
-                            ringRadius);
+    const qreal inset = kRingInset + kRingWidth / 2.0;
+    painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), kRingRadius,
+                            kRingRadius);
 }
 
 } // namespace talvo

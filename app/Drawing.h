@@ -21,7 +21,7 @@ enum class TextStyle { largeTitle, title, title2, title3, body, footnote };
 QFont font(TextStyle style, QFont::Weight weight = QFont::Normal);
 
 // Space that views leave around themselves unless told otherwise.
-inline constexpr int defaultPadding = 10;
+inline constexpr int kDefaultPadding = 10;
 
 QColor accentColor();
 QColor greenColor();
@@ -45,9 +45,9 @@ class RoundedBackground : public QWidget {
     Q_OBJECT
 
   public:
-    static constexpr qreal cornerRadius = 15;
-    static constexpr qreal shadowRadius = 6;
-    static constexpr qreal shadowOpacity = 0.33;
+    static constexpr qreal kCornerRadius = 15;
+    static constexpr qreal kShadowRadius = 6;
+    static constexpr qreal kShadowOpacity = 0.33;
 
     explicit RoundedBackground(QWidget* parent);
 
@@ -83,8 +83,8 @@ class Spinner : public QWidget {
   public:
     explicit Spinner(QWidget* parent);
 
-    static constexpr int normalSize = 32;
-    static constexpr qreal drawingScale = 1.5;
+    static constexpr int kNormalSize = 32;
+    static constexpr qreal kDrawingScale = 1.5;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }

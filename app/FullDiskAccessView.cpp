@@ -31,10 +31,9 @@ void makeProminent(QPushButton& button) {
 
 FullDiskAccessView::FullDiskAccessView(InstallerBackend& backend, QWidget* parent)
     : QDialog(parent, Qt::Sheet), backend_(backend) {
-    using appearance::TextStyle;
     // Room around the content for its shadow.
     auto* const sheetLayout = new QVBoxLayout(this);
-    const int shadow = static_cast<int>(RoundedBackground::shadowRadius);
+    const int shadow = static_cast<int>(RoundedBackground::kShadowRadius);
     sheetLayout->setContentsMargins(shadow, shadow, shadow, shadow);
     sheetLayout->setSizeConstraint(QLayout::SetFixedSize);
     auto* const content = new RoundedBackground(this);
@@ -49,36 +48,52 @@ FullDiskAccessView::FullDiskAccessView(InstallerBackend& backend, QWidget* paren
     layout->addLayout(stack);
     layout->addStretch();
     stack->setSpacing(20);
+    addExplanation(*stack, *content);
+    addButtons(*stack, *content);
 
+    // Taller only when the desktop's fonts need more lines than the frame holds: the text is
+    // never cut off.
+    content->ensurePolished();
+    content->setFixedSize(kContentWidth,
+                          std::max(kContentHeight, layout->totalHeightForWidth(kContentWidth)));
+}
+
+void FullDiskAccessView::addExplanation(QVBoxLayout& stack, QWidget& content) {
     auto* const lockShield =
         new SymbolImage(QStringLiteral(":/symbols/lock.shield.svg"), appearance::accentColor(),
-                        Qt::IgnoreAspectRatio, content);
+                        Qt::IgnoreAspectRatio, &content);
     lockShield->setSymbolSize(QSize(60, 70), 0);
 
-    auto* const title = new QLabel(tr("Full Disk Access Required"), content);
-    title->setFont(appearance::font(TextStyle::title, QFont::Bold));
+    auto* const title = new QLabel(tr("Full Disk Access Required"), &content);
+    title->setFont(appearance::font(appearance::TextStyle::title, QFont::Bold));
 
     auto* const instructions =
         new QLabel(tr("To ensure this app works properly, please grant Full Disk Access."
                       "\n\nOpen System Settings, go to:\n\n"
                       "Privacy & Security \u2192 Full Disk Access\n\n"
                       "Then restart the app."),
-                   content);
-    instructions->setFont(appearance::font(TextStyle::body));
+                   &content);
+    instructions->setFont(appearance::font(appearance::TextStyle::body));
     instructions->setAlignment(Qt::AlignHCenter);
     instructions->setWordWrap(true);
-    instructions->setContentsMargins(appearance::defaultPadding, appearance::defaultPadding,
-                                     appearance::defaultPadding, appearance::defaultPadding);
+    instructions->setContentsMargins(appearance::kDefaultPadding, appearance::kDefaultPadding,
+                                     appearance::kDefaultPadding, appearance::kDefaultPadding);
 
-    auto* const openSettingsButton = new QPushButton(tr("Open System Settings"), content);
+    stack.addWidget(lockShield, 0, Qt::AlignHCenter);
+    stack.addWidget(title, 0, Qt::AlignHCenter);
+    stack.addWidget(instructions);
+}
+
+void FullDiskAccessView::addButtons(QVBoxLayout& stack, QWidget& content) {
+    auto* const openSettingsButton = new QPushButton(tr("Open System Settings"), &content);
     // On the accent fill, in the colour of the button's label.
     new FocusRing(*openSettingsButton,
                   openSettingsButton->palette().color(QPalette::HighlightedText));
     makeProminent(*openSettingsButton);
     openSettingsButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
-    auto* const dismissButton = new QPushButton(tr("Dismiss"), content);
-    dismissButton->setFont(appearance::font(TextStyle::body));
+    auto* const dismissButton = new QPushButton(tr("Dismiss"), &content);
+    dismissButton->setFont(appearance::font(appearance::TextStyle::body));
     dismissButton->setFlat(true);
     new FocusRing(*dismissButton, appearance::accentColor());
     // Neither is the prompt's default button: Return does not press one behind the user's back.
@@ -86,24 +101,14 @@ FullDiskAccessView::FullDiskAccessView(InstallerBackend& backend, QWidget* paren
     dismissButton->setAutoDefault(false);
 
     auto* const openSettingsRow = new QHBoxLayout();
-    openSettingsRow->setContentsMargins(appearance::defaultPadding, 0, appearance::defaultPadding,
+    openSettingsRow->setContentsMargins(appearance::kDefaultPadding, 0, appearance::kDefaultPadding,
                                         0);
     openSettingsRow->addWidget(openSettingsButton);
     auto* const dismissRow = new QVBoxLayout();
-    dismissRow->setContentsMargins(0, appearance::defaultPadding, 0, 0);
+    dismissRow->setContentsMargins(0, appearance::kDefaultPadding, 0, 0);
     dismissRow->addWidget(dismissButton, 0, Qt::AlignHCenter);
-
-    stack->addWidget(lockShield, 0, Qt::AlignHCenter);
-    stack->addWidget(title, 0, Qt::AlignHCenter);
-    stack->addWidget(instructions);
-    stack->addLayout(openSettingsRow);
-    stack->addLayout(dismissRow);
-
-    // Taller only when the desktop's fonts need more lines than the frame holds: the text is
-    // never cut off.
-    content->ensurePolished();
-    content->setFixedSize(contentWidth,
-                          std::max(contentHeight, layout->totalHeightForWidth(contentWidth)));
+    stack.addLayout(openSettingsRow);
+    stack.addLayout(dismissRow);
 
     connect(openSettingsButton, &QPushButton::clicked, this,
             &FullDiskAccessView::openFullDiskAccessSettings);
@@ -111,7 +116,7 @@ FullDiskAccessView::FullDiskAccessView(InstallerBackend& backend, QWidget* paren
 }
 
 void FullDiskAccessView::openFullDiskAccessSettings() {
-    const QUrl url(QString::fromLatin1(settingsURL), QUrl::StrictMode);
+    const QUrl url(QString::fromLatin1(kSettingsURL), QUrl::StrictMode);
     if (!url.isValid()) {
         return;
     }

@@ -3,6 +3,8 @@
 // The prompt for Full Disk Access that follows a successful installation.
 #include <QDialog>
 
+class QVBoxLayout;
+
 namespace talvo {
 
 class InstallerBackend;
@@ -13,14 +15,17 @@ class FullDiskAccessView : public QDialog {
     Q_OBJECT
 
   public:
-    static constexpr int contentWidth = 400;
-    static constexpr int contentHeight = 350;
-    static constexpr const char* settingsURL =
+    static constexpr int kContentWidth = 400;
+    static constexpr int kContentHeight = 350;
+    static constexpr const char* kSettingsURL =
         "x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles";
 
     FullDiskAccessView(InstallerBackend& backend, QWidget* parent);
 
   private:
+    // The stack's parts from top to bottom, each made in the order the focus moves.
+    void addExplanation(QVBoxLayout& stack, QWidget& content);
+    void addButtons(QVBoxLayout& stack, QWidget& content);
     void openFullDiskAccessSettings();
 
     InstallerBackend& backend_;

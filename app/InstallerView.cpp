@@ -18,11 +18,11 @@ namespace talvo {
 
 bool isPassphraseTooLong(std::string_view passphrase) {
     // Each character takes at least one byte: most texts need no counting at all.
-    if (passphrase.size() <= maxPassphraseLength) {
+    if (passphrase.size() <= kMaxPassphraseLength) {
         return false;
     }
     const auto length = unicode::graphemeCount(passphrase);
-    return !length || *length > maxPassphraseLength;
+    return !length || *length > kMaxPassphraseLength;
 }
 
 bool holdsNulCharacter(std::string_view passphrase) {
@@ -57,25 +57,40 @@ QLabel* paragraph(const QString& text, QFont::Weight weight, QWidget* parent) {
 
 InstallerView::InstallerView(InstallWorkerThread& worker, QWidget* parent)
     : QWidget(parent), worker_(worker) {
-    using appearance::TextStyle;
     setMinimumSize(500, 300);
     auto* const layout = new QVBoxLayout(this);
     layout->setSpacing(20);
     appearance::setDefaultMargins(*layout);
+    addIntroduction(*layout);
+    layout->addWidget(createOptions());
+    layout->addWidget(createPassphraseFields());
+    layout->addStretch();
+    layout->addLayout(createButtonRow());
 
+    connect(customKeyOption_, &QRadioButton::toggled, this, &InstallerView::showChoice);
+    connect(passphrase_, &QLineEdit::textChanged, this, &InstallerView::showChoice);
+    connect(confirmPassphrase_, &QLineEdit::textChanged, this, &InstallerView::showChoice);
+    connect(installButton_, &QPushButton::clicked, this, &InstallerView::handleInstall);
+    showChoice();
+}
+
+void InstallerView::addIntroduction(QVBoxLayout& layout) {
     auto* const title = new QLabel(tr("Talvo Backup Agent Encryption Setup"), this);
-    title->setFont(appearance::font(TextStyle::title2, QFont::DemiBold));
-    QLabel* const explanation = paragraph(
+    title->setFont(appearance::font(appearance::TextStyle::title2, QFont::DemiBold));
+    layout.addWidget(title);
+    layout.addWidget(paragraph(
         tr("You may set your own encryption passphrase. All backup data is always encrypted "
            "during transfer and storage, but if you provide a passphrase, only you will have "
            "access to it."),
-        QFont::Normal, this);
-    QLabel* const warning = paragraph(
+        QFont::Normal, this));
+    layout.addWidget(paragraph(
         tr("Warning: If you choose to set your own passphrase, it cannot be changed or recovered "
            "once the backup begins. If the passphrase is lost, you will not be able to recover "
            "your backup data."),
-        QFont::Bold, this);
+        QFont::Bold, this));
+}
 
+QWidget* InstallerView::createOptions() {
     auto* const options = new QWidget(this);
     auto* const managedKeyOption =
         new QRadioButton(tr("I want to use a Talvo-managed encryption passphrase"), options);
@@ -89,7 +104,10 @@ InstallerView::InstallerView(InstallWorkerThread& worker, QWidget* parent)
     optionsLayout->setContentsMargins(0, 0, 0, 0);
     optionsLayout->addWidget(managedKeyOption);
     optionsLayout->addWidget(customKeyOption_);
+    return options;
+}
 
+QWidget* InstallerView::createPassphraseFields() {
     passphraseGroup_ = new QWidget(this);
     auto* const passphraseLayout = new QVBoxLayout(passphraseGroup_);
     passphrase_ = new QLineEdit(passphraseGroup_);
@@ -101,7 +119,7 @@ InstallerView::InstallerView(InstallWorkerThread& worker, QWidget* parent)
         // A pasted text is taken whole, never cut at the field's default limit: the rule below
         // judges its length.
         field->setMaxLength(std::numeric_limits<int>::max());
-        field->setFont(appearance::font(TextStyle::body));
+        field->setFont(appearance::font(appearance::TextStyle::body));
         passphraseLayout->addWidget(field);
     }
     passphraseLayout->setSpacing(10);
@@ -110,9 +128,12 @@ InstallerView::InstallerView(InstallWorkerThread& worker, QWidget* parent)
     QSizePolicy groupPolicy = passphraseGroup_->sizePolicy();
     groupPolicy.setRetainSizeWhenHidden(true);
     passphraseGroup_->setSizePolicy(groupPolicy);
+    return passphraseGroup_;
+}
 
+QLayout* InstallerView::createButtonRow() {
     refusalNote_ = new QLabel(this);
-    refusalNote_->setFont(appearance::font(TextStyle::body));
+    refusalNote_->setFont(appearance::font(appearance::TextStyle::body));
     installButton_ = new QPushButton(tr("Install"), this);
     installButton_->setDefault(true);
     new FocusRing(*installButton_, appearance::accentColor());
@@ -120,20 +141,7 @@ InstallerView::InstallerView(InstallWorkerThread& worker, QWidget* parent)
     buttonRow->addWidget(refusalNote_);
     buttonRow->addStretch();
     buttonRow->addWidget(installButton_);
-
-    layout->addWidget(title);
-    layout->addWidget(explanation);
-    layout->addWidget(warning);
-    layout->addWidget(options);
-    layout->addWidget(passphraseGroup_);
-    layout->addStretch();
-    layout->addLayout(buttonRow);
-
-    connect(customKeyOption_, &QRadioButton::toggled, this, &InstallerView::showChoice);
-    connect(passphrase_, &QLineEdit::textChanged, this, &InstallerView::showChoice);
-    connect(confirmPassphrase_, &QLineEdit::textChanged, this, &InstallerView::showChoice);
-    connect(installButton_, &QPushButton::clicked, this, &InstallerView::handleInstall);
-    showChoice();
+    return buttonRow;
 }
 
 void InstallerView::keyPressEvent(QKeyEvent* event) {
@@ -167,7 +175,7 @@ QString InstallerView::refusal() const {
     const std::string typed = passphrase_->text().toStdString();
     const std::string confirmed = confirmPassphrase_->text().toStdString();
     if (isPassphraseTooLong(typed) || isPassphraseTooLong(confirmed)) {
-        return tr("A passphrase can be at most %1 characters long.").arg(maxPassphraseLength);
+        return tr("A passphrase can be at most %1 characters long.").arg(kMaxPassphraseLength);
     }
     if (holdsNulCharacter(typed) || holdsNulCharacter(confirmed)) {
         return tr("A passphrase cannot contain a null character (U+0000).");

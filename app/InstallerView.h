@@ -9,9 +9,11 @@
 #include <string_view>
 
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QVBoxLayout;
 
 namespace talvo {
 
@@ -20,9 +22,9 @@ class InstallWorkerThread;
 // The longest own passphrase accepted, in user-perceived characters (counted as the engine
 // counts its minimum). The passphrase travels on shell command lines, where a text of megabytes
 // would fail half-way through the installation; refusing it up front lets the user fix it.
-inline constexpr std::size_t maxPassphraseLength = 1024;
+inline constexpr std::size_t kMaxPassphraseLength = 1024;
 
-// Whether the text is longer than maxPassphraseLength.
+// Whether the text is longer than kMaxPassphraseLength.
 bool isPassphraseTooLong(std::string_view passphrase);
 
 // Whether the text holds U+0000. A pasted passphrase can carry one unseen, and the keychain would
@@ -49,6 +51,12 @@ class InstallerView : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    // The parts of the screen from top to bottom, each made in the order the focus moves.
+    void addIntroduction(QVBoxLayout& layout);
+    QWidget* createOptions();
+    QWidget* createPassphraseFields();
+    QLayout* createButtonRow();
+
     bool isUsingCustomKey() const;
     bool isChoiceAcceptable() const;
     Config config() const;

@@ -58,7 +58,7 @@ SuccessView::SuccessView(QWidget* parent) : QWidget(parent) {
 
     auto* const checkmark = new SymbolImage(QStringLiteral(":/symbols/checkmark.circle.svg"),
                                             appearance::greenColor(), Qt::KeepAspectRatio, this);
-    checkmark->setSymbolSize(QSize(80, 80), appearance::defaultPadding);
+    checkmark->setSymbolSize(QSize(80, 80), appearance::kDefaultPadding);
 
     auto* const title = new QLabel(tr("Installation Successful!"), this);
     title->setFont(appearance::font(TextStyle::title, QFont::Bold));
@@ -71,7 +71,8 @@ SuccessView::SuccessView(QWidget* parent) : QWidget(parent) {
     instructions->setFont(appearance::font(TextStyle::body));
     instructions->setAlignment(Qt::AlignHCenter);
     instructions->setWordWrap(true);
-    instructions->setContentsMargins(appearance::defaultPadding, 0, appearance::defaultPadding, 0);
+    instructions->setContentsMargins(appearance::kDefaultPadding, 0, appearance::kDefaultPadding,
+                                     0);
 
     auto* const closeNote = new QLabel(tr("You can safely close this window now!"), this);
     closeNote->setFont(appearance::font(TextStyle::footnote));

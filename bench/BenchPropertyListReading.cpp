@@ -29,7 +29,7 @@
 
 namespace {
 
-using talvo::testing::BinaryPlistBuilder;
+using talvo::test::BinaryPlistBuilder;
 using Make = std::function<std::string(std::size_t)>;
 
 struct Shape {

@@ -1,6 +1,7 @@
 #include "engine/Installer.h"
 
 #include "engine/AdministratorRights.h"
+#include "engine/InstalledAgent.h"
 #include "engine/SystemCommands.h"
 #include "exec/CommandRunner.h"
 #include "exec/Error.h"
@@ -98,11 +99,11 @@ void Installer::setup(const Config& config) {
 }
 
 bool Installer::isInitialized() const {
-    return environment_.files.fileExists(databasePath);
+    return environment_.files.fileExists(kDatabasePath);
 }
 
 std::string Installer::statusAppURL() const {
-    return fileURLFromPath(statusAppPath);
+    return fileURLFromPath(kStatusAppPath);
 }
 
 void Installer::killApp() {

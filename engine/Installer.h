@@ -61,14 +61,6 @@ class Installer {
     Installer(const Installer&) = delete;
     Installer& operator=(const Installer&) = delete;
 
-    static constexpr const char* appPath = "/Applications/Talvo Backup Agent.app";
-    static constexpr const char* agentAppPath =
-        "/Applications/Talvo Backup Agent.app/Contents/MacOS/TalvoBackupAgent";
-    static constexpr const char* statusAppPath =
-        "/Applications/Talvo Backup Agent.app/Contents/MacOS/TalvoBackupAgentStatus.app";
-    static constexpr const char* databasePath =
-        "/Library/Application Support/Talvo Backup Agent/config.sqlite";
-
     // Installs silently from the managed profile. Nothing when there is no profile; a result
     // when one was found and handled.
     std::optional<InstallResult> runMDMCheck(const ProfileReader& readProfile);

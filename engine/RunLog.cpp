@@ -9,13 +9,13 @@ namespace {
 std::string privilegedFailure(const PrivilegedOutcome& outcome) {
     const std::string status = std::to_string(outcome.statusCode());
     switch (outcome.kind) {
-    case PrivilegedOutcome::Kind::Ran:
+    case PrivilegedOutcome::Kind::ran:
         return "exit status " + status;
-    case PrivilegedOutcome::Kind::Dismissed:
+    case PrivilegedOutcome::Kind::dismissed:
         return "authentication dismissed, status " + status;
-    case PrivilegedOutcome::Kind::Denied:
+    case PrivilegedOutcome::Kind::denied:
         return "administrator rights denied, status " + status;
-    case PrivilegedOutcome::Kind::Unavailable:
+    case PrivilegedOutcome::Kind::unavailable:
         return "no administrator rights to be had, status " + status;
     }
     return "status " + status;

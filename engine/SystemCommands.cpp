@@ -1,6 +1,6 @@
 #include "engine/SystemCommands.h"
 
-#include "engine/Installer.h"
+#include "engine/InstalledAgent.h"
 #include "format/UnicodeText.h"
 
 namespace talvo {
@@ -8,7 +8,7 @@ namespace talvo {
 namespace {
 
 std::string agentSetupCommand(const std::vector<std::string>& arguments) {
-    std::string line = "\"" + std::string(Installer::agentAppPath) + "\" daemon --init";
+    std::string line = "\"" + std::string(agentAppPath) + "\" daemon --init";
     for (const auto& word : arguments) {
         line += ' ';
         line += word;
@@ -52,8 +52,7 @@ std::string deleteCommand() {
 
 std::string addCommand(std::string_view passphrase) {
     return "security add-generic-password " + kItem + R"( -l "TalvoBackupAgent" -w ")" +
-           escapedForDoubleQuotes(passphrase) + R"(" -T ")" + Installer::agentAppPath + "\" " +
-           kKeychain;
+           escapedForDoubleQuotes(passphrase) + R"(" -T ")" + agentAppPath + "\" " + kKeychain;
 }
 
 ShownCommand addStep(std::string_view passphrase) {

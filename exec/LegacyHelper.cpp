@@ -19,12 +19,12 @@ PrivilegedOutcome LegacyHelper::execute(const std::string& path,
     }
     if (!authorization) {
         logToSystem("Authorization failed");
-        return {PrivilegedOutcome::Kind::Unavailable, 0};
+        return {PrivilegedOutcome::Kind::unavailable, 0};
     }
 
     logToSystem("AuthorizationExecuteWithPrivileges");
     const PrivilegedOutcome outcome = authorization->run(path, arguments, input);
-    logToSystem(outcome.kind == PrivilegedOutcome::Kind::Ran
+    logToSystem(outcome.kind == PrivilegedOutcome::Kind::ran
                     ? "AuthorizationExecuteWithPrivileges: Done"
                     : "AuthorizationExecuteWithPrivileges: Failed to execute with privileges");
     return outcome;

@@ -119,7 +119,7 @@ std::string ShellCommandRunner::syncThrows(const std::string& command) {
         trace_("Execute: " + command);
     }
     std::optional<CollectedOutput> finished =
-        runCollectingOutput(kShell, {"-c", command}, ErrorStream::Captured);
+        runCollectingOutput(kShell, {"-c", command}, ErrorStream::captured);
     const int status = finished ? finished->exitStatus : kCannotStartStatus;
     std::string output = finished ? outputText(std::move(finished->bytes)) : std::string();
     if (trace_) {

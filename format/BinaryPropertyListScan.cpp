@@ -17,18 +17,17 @@ constexpr std::uint64_t kTrailerSize = 32;
 // Seconds from 2001; beyond about 31,000 years the library's whole-seconds form turns inexact.
 constexpr double kMaximumDateSeconds = 1e12;
 
-enum Kind : unsigned {
-    kSimple = 0x0,
-    kInteger = 0x1,
-    kReal = 0x2,
-    kDate = 0x3,
-    kData = 0x4,
-    kAsciiText = 0x5,
-    kUtf16Text = 0x6,
-    kUid = 0x8,
-    kArray = 0xA,
-    kDictionary = 0xD,
-};
+// The object types that a marker's high four bits name.
+constexpr unsigned kSimple = 0x0;
+constexpr unsigned kInteger = 0x1;
+constexpr unsigned kReal = 0x2;
+constexpr unsigned kDate = 0x3;
+constexpr unsigned kData = 0x4;
+constexpr unsigned kAsciiText = 0x5;
+constexpr unsigned kUtf16Text = 0x6;
+constexpr unsigned kUid = 0x8;
+constexpr unsigned kArray = 0xA;
+constexpr unsigned kDictionary = 0xD;
 
 // What an object and everything under it would cost the library once shared objects are copied.
 struct Weight {
@@ -76,7 +75,7 @@ class Scanner {
         if (!readTrailer() || !header(top_) || header(top_)->kind != kDictionary) {
             return {Verdict::unreadable, {}};
         }
-        state_.assign(objectCount_, kUnseen);
+        state_.assign(objectCount_, State::unseen);
         height_.assign(objectCount_, 0);
         weight_.assign(objectCount_, Weight{0, 0});
         // Each object counted once is at most the whole file; sums stop just above it plus the
@@ -111,7 +110,7 @@ class Scanner {
         return valueFinding_;
     }
 
-    enum State : std::uint8_t { kUnseen, kOpen, kDone };
+    enum class State : std::uint8_t { unseen, open, done };
 
     static Finding refused(std::string reason) { return {Verdict::refused, std::move(reason)}; }
 
@@ -228,10 +227,10 @@ class Scanner {
 
     // Visits an object met as a child of the innermost frame (or the top object).
     Finding enter(std::uint64_t object, bool isKey) {
-        if (state_[object] == kOpen) {
+        if (state_[object] == State::open) {
             return {Verdict::unreadable, {}};
         }
-        if (state_[object] == kDone) {
+        if (state_[object] == State::done) {
             if (isKey && !isText(object)) {
                 return {Verdict::unreadable, {}};
             }
@@ -249,7 +248,7 @@ class Scanner {
             if (static_cast<int>(stack_.size()) >= kMaximumNesting) {
                 return refused(nestingReason());
             }
-            state_[object] = kOpen;
+            state_[object] = State::open;
             own_.values += 1;
             own_.bytes += 1;
             const auto children = found->kind == kDictionary ? 2 * found->count : found->count;
@@ -264,7 +263,7 @@ class Scanner {
         if (found->kind == kDate) {
             numberDate(*found);
         }
-        state_[object] = kDone;
+        state_[object] = State::done;
         weight_[object] = Weight{1, 1 + found->count};
         own_.values += 1;
         own_.bytes += 1 + found->count;
@@ -291,7 +290,7 @@ class Scanner {
         std::sort(dateOffsets_.begin(), dateOffsets_.end());
         constexpr std::uint64_t kDateSize = 9;
         for (std::uint64_t object = 0; object < objectCount_; ++object) {
-            const auto found = state_[object] == kDone ? header(object) : std::nullopt;
+            const auto found = state_[object] == State::done ? header(object) : std::nullopt;
             if (!found) {
                 continue;
             }
@@ -365,7 +364,7 @@ class Scanner {
     void finish() {
         const auto frame = stack_.back();
         stack_.pop_back();
-        state_[frame.object] = kDone;
+        state_[frame.object] = State::done;
         height_[frame.object] = frame.height;
         weight_[frame.object] = frame.weight;
         addToParent(frame.height, frame.weight);

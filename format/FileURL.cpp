@@ -11,9 +11,9 @@ constexpr std::string_view kFileScheme = "file://";
 
 // RFC 3986 pchar (unreserved, sub-delims, ':' and '@') plus the segment separator.
 bool standsAsItself(unsigned char byte) {
-    constexpr std::string_view others = "-._~!$&'()*+,;=:@/";
+    constexpr std::string_view kOthers = "-._~!$&'()*+,;=:@/";
     return std::isalnum(byte) != 0 ||
-           others.find(static_cast<char>(byte)) != std::string_view::npos;
+           kOthers.find(static_cast<char>(byte)) != std::string_view::npos;
 }
 
 std::optional<int> hexValue(char digit) {
@@ -43,7 +43,7 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
 } // namespace
 
 std::string fileURLFromPath(std::string_view path) {
-    constexpr std::string_view digits = "0123456789ABCDEF";
+    constexpr std::string_view kDigits = "0123456789ABCDEF";
     std::string url(kFileScheme);
     for (const char character : path) {
         const auto byte = static_cast<unsigned char>(character);
@@ -51,8 +51,8 @@ std::string fileURLFromPath(std::string_view path) {
             url += character;
         } else {
             url += '%';
-            url += digits[byte >> 4];
-            url += digits[byte & 0x0F];
+            url += kDigits[byte >> 4];
+            url += kDigits[byte & 0x0F];
         }
     }
     return url;

@@ -53,8 +53,4 @@ PropertyListReading examinePropertyList(std::string_view bytes) {
     return root == nullptr ? PropertyListReading{} : convertBinary(root, fromBinary.dates);
 }
 
-std::optional<PropertyDictionary> parsePropertyList(std::string_view bytes) {
-    return examinePropertyList(bytes).dictionary;
-}
-
 } // namespace talvo

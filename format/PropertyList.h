@@ -58,7 +58,4 @@ struct PropertyListReading {
 // XML (UTF-8, with or without a byte-order mark, UTF-16 with one, or declared Latin-1) or binary.
 PropertyListReading examinePropertyList(std::string_view bytes);
 
-// The root dictionary, or nothing when examinePropertyList gives none (a refusal included).
-std::optional<PropertyDictionary> parsePropertyList(std::string_view bytes);
-
 } // namespace talvo

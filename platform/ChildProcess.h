@@ -26,8 +26,8 @@ inline constexpr const char* kRootEnvironment[] = {
 inline constexpr unsigned kRootUmask = 022;
 
 enum class ErrorStream {
-    Captured,  // stderr goes into the same pipe as stdout, interleaved as written
-    Inherited, // stderr stays the caller's
+    captured,  // stderr goes into the same pipe as stdout, interleaved as written
+    inherited, // stderr stays the caller's
 };
 
 struct CollectedOutput {

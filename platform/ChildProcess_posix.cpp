@@ -306,7 +306,7 @@ std::optional<CollectedOutput> runCollectingOutput(const std::string& program,
     const std::optional<pid_t> pid =
         startProcess(program, arguments,
                      {.output = writeEnd,
-                      .error = errorStream == ErrorStream::Captured ? writeEnd : kInherited});
+                      .error = errorStream == ErrorStream::captured ? writeEnd : kInherited});
     // End of file arrives once the child side lets go.
     pipe->writeEnd.reset();
     if (!pid) {
@@ -373,7 +373,7 @@ std::optional<std::string>
 SystemProcessLauncher::standardOutputOf(const std::string& executable,
                                         const std::vector<std::string>& arguments) {
     std::optional<CollectedOutput> finished =
-        runCollectingOutput(executable, arguments, ErrorStream::Inherited);
+        runCollectingOutput(executable, arguments, ErrorStream::inherited);
     if (!finished) {
         return std::nullopt;
     }

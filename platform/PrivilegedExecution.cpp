@@ -14,12 +14,12 @@ PrivilegedOutcome::Kind kindOfAuthorizationStatus(std::int32_t status) {
     using Kind = PrivilegedOutcome::Kind;
     switch (status) {
     case kAuthorizationSuccess:
-        return Kind::Ran;
+        return Kind::ran;
     case kAuthorizationCanceled:
-        return Kind::Dismissed;
+        return Kind::dismissed;
     // Refused rights, no way to ask, a tool that could not start: the rights were not had.
     default:
-        return Kind::Denied;
+        return Kind::denied;
     }
 }
 

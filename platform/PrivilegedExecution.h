@@ -27,7 +27,7 @@ class PrivilegedAuthorization {
 
     // Runs path with arguments as root (every user id 0). input is its whole stdin, followed by
     // end of file; its stdout is read to its end and thrown away; its stderr is ours. Never
-    // Unavailable.
+    // unavailable.
     PrivilegedOutcome run(const std::string& path, const std::vector<std::string>& arguments,
                           std::string_view input);
 
@@ -45,7 +45,7 @@ class PrivilegedAuthorization {
 void useElevationToolForTests(std::string path);
 
 // What the Security framework's status codes (OSStatus) mean for a request: success lets the
-// program run, a dismissed dialog is Dismissed, anything else Denied.
+// program run, a dismissed dialog is dismissed, anything else denied.
 PrivilegedOutcome::Kind kindOfAuthorizationStatus(std::int32_t status);
 
 } // namespace talvo

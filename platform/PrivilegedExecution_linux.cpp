@@ -18,7 +18,7 @@ std::string& elevationTool() {
 
 // pkexec's own exit statuses: the dialog was dismissed, or rights were refused or pkexec itself
 // failed. A tool that exits with one of them itself looks the same, which is why callers must
-// read Dismissed and Denied as "maybe did not run" and never as success.
+// read dismissed and denied as "maybe did not run" and never as success.
 constexpr int kDialogDismissedStatus = 126;
 constexpr int kNotAuthorizedStatus = 127;
 
@@ -57,15 +57,15 @@ PrivilegedOutcome PrivilegedAuthorization::run(const std::string& path,
     toolArguments.insert(toolArguments.end(), arguments.begin(), arguments.end());
     const std::optional<int> status = runDiscardingOutput(state_->toolPath, toolArguments, input);
     if (!status) {
-        return {Kind::Denied, 0};
+        return {Kind::denied, 0};
     }
     switch (*status) {
     case kDialogDismissedStatus:
-        return {Kind::Dismissed, 0};
+        return {Kind::dismissed, 0};
     case kNotAuthorizedStatus:
-        return {Kind::Denied, 0};
+        return {Kind::denied, 0};
     default:
-        return {Kind::Ran, *status};
+        return {Kind::ran, *status};
     }
 }
 

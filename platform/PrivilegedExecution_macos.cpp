@@ -103,12 +103,12 @@ struct PrivilegedAuthorization::State {
     PrivilegedOutcome::Kind startTool();
 };
 
-// How the system's start of the tool went; Ran once the tool has greeted.
+// How the system's start of the tool went; ran once the tool has greeted.
 PrivilegedOutcome::Kind PrivilegedAuthorization::State::startTool() {
     using Kind = PrivilegedOutcome::Kind;
     const posix::ArgumentVector argumentVector(roottool::kMarker, {});
     if (!argumentVector.isComplete()) {
-        return Kind::Denied;
+        return Kind::denied;
     }
     const std::vector<pid_t> before = childProcesses();
     std::FILE* pipe = nullptr;
@@ -116,7 +116,7 @@ PrivilegedOutcome::Kind PrivilegedAuthorization::State::startTool() {
         authorization, toolPath.c_str(), kAuthorizationFlagDefaults, argumentVector.get(), &pipe);
     const Stream stream(pipe);
     const Kind started = kindOfAuthorizationStatus(status);
-    if (started != Kind::Ran) {
+    if (started != Kind::ran) {
         reapChildrenSince(before); // the system's helper may have started and failed
         return started;
     }
@@ -130,10 +130,10 @@ PrivilegedOutcome::Kind PrivilegedAuthorization::State::startTool() {
     if (!processId) {
         channel.reset(); // a tool still running ends at end of file
         reapChildrenSince(before);
-        return Kind::Denied;
+        return Kind::denied;
     }
     tool.emplace(std::move(channel), *processId);
-    return Kind::Ran;
+    return Kind::ran;
 }
 
 // The framework stays loaded and the authorization is never freed: both serve the whole process.
@@ -181,18 +181,18 @@ PrivilegedOutcome PrivilegedAuthorization::run(const std::string& path,
     using Kind = PrivilegedOutcome::Kind;
     if (!state_->toolStarted) {
         const Kind started = state_->startTool();
-        if (started != Kind::Ran) {
+        if (started != Kind::ran) {
             return {started, 0};
         }
     }
     if (!state_->tool) {
-        return {Kind::Denied, 0};
+        return {Kind::denied, 0};
     }
     const std::optional<int> status = state_->tool->run({path, arguments, std::string(input)});
     if (!status) {
-        return {Kind::Denied, 0};
+        return {Kind::denied, 0};
     }
-    return {Kind::Ran, *status};
+    return {Kind::ran, *status};
 }
 
 } // namespace talvo

@@ -64,9 +64,9 @@ std::optional<std::uint32_t> readAnswer(int channel, std::uint32_t number) {
 
 Start startOf(int argc, const char* const* argv, unsigned realUserId, unsigned effectiveUserId) {
     if (argc < 2 || argv[1] == nullptr || std::strcmp(argv[1], kMarker) != 0) {
-        return Start::Normal;
+        return Start::normal;
     }
-    return argc == 2 && realUserId != 0 && effectiveUserId == 0 ? Start::Serve : Start::Refuse;
+    return argc == 2 && realUserId != 0 && effectiveUserId == 0 ? Start::serve : Start::refuse;
 }
 
 std::optional<std::string> requestFrame(std::uint32_t number, const Request& request) {

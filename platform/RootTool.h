@@ -28,10 +28,10 @@ inline constexpr const char* kMarker = "--talvo-root-tool";
 
 // What a process of our executable does before main.
 enum class Start {
-    Normal, // main runs
-    Serve,  // started as the system starts the tool: the marker alone, real user id not 0,
+    normal, // main runs
+    serve,  // started as the system starts the tool: the marker alone, real user id not 0,
             // effective user id 0
-    Refuse, // the marker, but started any other way: ends at once with kRefusedStatus
+    refuse, // the marker, but started any other way: ends at once with kRefusedStatus
 };
 Start startOf(int argc, const char* const* argv, unsigned realUserId, unsigned effectiveUserId);
 
@@ -81,7 +81,7 @@ class Session {
     std::uint32_t requests_ = 0;
 };
 
-// The tool itself, on a process that startOf found to be Serve: greets, makes itself root in
+// The tool itself, on a process that startOf found to be serve: greets, makes itself root in
 // every user and group id with the fixed environment, umask and folder, clean signal state and no
 // descriptor above 2, then runs the requests until the channel ends. Gives the exit status.
 int serve();

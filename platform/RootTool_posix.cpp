@@ -155,13 +155,13 @@ int serve() {
 extern "C" __attribute__((constructor, used)) void talvo_root_tool_entry(int argc, char** argv) {
     using namespace talvo::roottool;
     switch (startOf(argc, argv, ::getuid(), ::geteuid())) {
-    case Start::Normal:
+    case Start::normal:
         return;
-    case Start::Refuse:
+    case Start::refuse:
         talvo::posix::writeAll(STDERR_FILENO, std::string(kMarker) +
                                                   " is only for the system's privileged start\n");
         ::_exit(kRefusedStatus);
-    case Start::Serve:
+    case Start::serve:
         ::_exit(serve());
     }
 }

@@ -22,9 +22,9 @@ std::optional<std::string> executableOf(const std::filesystem::path& processFold
     std::error_code error;
     auto target = std::filesystem::read_symlink(processFolder / "exe", error).string();
     if (!error && !target.empty()) {
-        constexpr std::string_view replaced = " (deleted)";
-        if (target.ends_with(replaced)) {
-            target.resize(target.size() - replaced.size());
+        constexpr std::string_view kReplaced = " (deleted)";
+        if (target.ends_with(kReplaced)) {
+            target.resize(target.size() - kReplaced.size());
         }
         return target;
     }

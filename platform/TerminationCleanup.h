@@ -28,8 +28,6 @@ class RemoveOnTermination {
     RemoveOnTermination(const RemoveOnTermination&) = delete;
     RemoveOnTermination& operator=(const RemoveOnTermination&) = delete;
 
-    bool covers() const { return covers_; }
-
   private:
     bool covers_ = false;
 };

@@ -75,7 +75,7 @@ std::string dateText(PropertyDate date) {
 }
 
 std::string base64(const PropertyData& data) {
-    constexpr std::string_view alphabet =
+    constexpr std::string_view kAlphabet =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string text;
     text.reserve((data.size() + 2) / 3 * 4);
@@ -88,10 +88,10 @@ std::string base64(const PropertyData& data) {
         if (remaining > 2) {
             group |= std::to_integer<std::uint32_t>(data[index + 2]);
         }
-        text += alphabet[(group >> 18) & 0x3F];
-        text += alphabet[(group >> 12) & 0x3F];
-        text += remaining > 1 ? alphabet[(group >> 6) & 0x3F] : '=';
-        text += remaining > 2 ? alphabet[group & 0x3F] : '=';
+        text += kAlphabet[(group >> 18) & 0x3F];
+        text += kAlphabet[(group >> 12) & 0x3F];
+        text += remaining > 1 ? kAlphabet[(group >> 6) & 0x3F] : '=';
+        text += remaining > 2 ? kAlphabet[group & 0x3F] : '=';
     }
     return text;
 }

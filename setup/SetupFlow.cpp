@@ -1,5 +1,6 @@
 #include "setup/SetupFlow.h"
 
+#include "engine/InstalledAgent.h"
 #include "exec/Error.h"
 #include "platform/Files.h"
 #include "setup/ArgumentParser.h"
@@ -33,7 +34,7 @@ std::optional<InstallResult> installed(Installer& installer, const FileChecks& f
         return result;
     }
     if (args.size() < 2) {
-        if (!files.fileExists(Installer::databasePath)) {
+        if (!files.fileExists(kDatabasePath)) {
             return std::nullopt;
         }
         return InstallResult{};

@@ -213,17 +213,17 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     const double idleSeconds =
         argc > 2 && std::string(argv[1]) == "--seconds" ? std::stod(argv[2]) : 3.0;
-    constexpr int rounds = 3;
+    constexpr int kRounds = 3;
 
     const QTemporaryDir scratch;
     CommandEngine engine(writeFakePkexec(scratch));
     std::printf("AgentInstaller event loop, platform %s, 1 ms timer, %d launches\n",
-                qPrintable(QGuiApplication::platformName()), rounds);
+                qPrintable(QGuiApplication::platformName()), kRounds);
     std::printf("%-6s %12s %12s %10s | %9s %12s %10s %14s\n", "launch", "first frame", "idle stall",
                 "idle p99", "install", "install stall", "p99", "progress frame");
     std::vector<double> idleStalls, installStalls;
     bool succeeded = true;
-    for (int index = 0; index < rounds; ++index) {
+    for (int index = 0; index < kRounds; ++index) {
         // The first launch counts from process start, later ones from the window's creation.
         const Round round = measureRound(engine, index == 0 ? start : Clock::now(), idleSeconds);
         std::printf("%-6d %9.1f ms %9.2f ms %7.2f ms | %7.2f s %9.2f ms %7.2f ms %11.1f ms\n",

@@ -8,7 +8,7 @@
 #include <thread>
 
 using namespace talvo;
-using namespace talvo::testing;
+using namespace talvo::test;
 
 namespace {
 

@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     parser.addOption(installSeconds);
     parser.process(application);
 
-    talvo::testing::FakeInstallerBackend engine;
+    talvo::test::FakeInstallerBackend engine;
     const std::chrono::duration<double> installTime(parser.value(installSeconds).toDouble());
     engine.onRun = [installTime](const talvo::Config& config) {
         config.validate();

@@ -21,10 +21,11 @@
 #include <mutex>
 #include <type_traits>
 
-namespace talvo::testing {
+namespace talvo::test {
 
-const QString ownOption = QStringLiteral("I want to provide my own encryption passphrase");
-const QString managedOption = QStringLiteral("I want to use a Talvo-managed encryption passphrase");
+const QString kOwnOption = QStringLiteral("I want to provide my own encryption passphrase");
+const QString kManagedOption =
+    QStringLiteral("I want to use a Talvo-managed encryption passphrase");
 
 // Logs what it is asked to do, the passphrase it is given included. Its run(), called on the
 // install worker thread, logs the call, waits while the engine is held, then does what the
@@ -153,4 +154,4 @@ struct Launched {
     MainWindow window{state, worker, engine};
 };
 
-} // namespace talvo::testing
+} // namespace talvo::test

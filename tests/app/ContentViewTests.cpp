@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 using namespace talvo;
-using namespace talvo::testing;
+using namespace talvo::test;
 
 class ContentViewTests : public QObject {
     Q_OBJECT

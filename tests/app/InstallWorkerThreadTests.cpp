@@ -12,7 +12,7 @@
 #include <sstream>
 
 using namespace talvo;
-using namespace talvo::testing;
+using namespace talvo::test;
 
 namespace {
 
@@ -36,7 +36,7 @@ struct KeychainComputer final : CommandRunner,
     PrivilegedOutcome sudo(const std::string& command) override {
         const bool add = command.find("add-generic-password") != std::string::npos;
         transcript << (add ? "add\n" : "privileged\n");
-        return {PrivilegedOutcome::Kind::Ran, add ? 50 : 0};
+        return {PrivilegedOutcome::Kind::ran, add ? 50 : 0};
     }
     std::optional<std::string> standardOutputOf(const std::string&,
                                                 const std::vector<std::string>&) override {

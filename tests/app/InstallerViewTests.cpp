@@ -5,7 +5,7 @@
 #include <QClipboard>
 
 using namespace talvo;
-using namespace talvo::testing;
+using namespace talvo::test;
 
 namespace {
 
@@ -47,7 +47,7 @@ class InstallerViewTests : public QObject {
 
     void pastedPassphrasesAreKeptWholeAndRefusedVisiblyPastTheCap() {
         Launched app;
-        click(app.window, ownOption);
+        click(app.window, kOwnOption);
         const auto expect = [&app](const QString& first, const QString& second, bool accepted) {
             pasteInto(app.window, "Passphrase", first);
             pasteInto(app.window, "Confirm Passphrase", second);
@@ -78,14 +78,14 @@ class InstallerViewTests : public QObject {
             bool accepted;
         };
         for (const auto& [option, first, second, accepted] : {
-                 Case{ownOption, nul, nul, false},
-                 Case{ownOption, plain, nul, false},
-                 Case{ownOption, nul, plain, false},
+                 Case{kOwnOption, nul, nul, false},
+                 Case{kOwnOption, plain, nul, false},
+                 Case{kOwnOption, nul, plain, false},
                  // Hidden with the managed option and never passed on.
-                 Case{managedOption, nul, nul, true},
+                 Case{kManagedOption, nul, nul, true},
              }) {
             Launched app;
-            click(app.window, ownOption);
+            click(app.window, kOwnOption);
             pasteInto(app.window, "Passphrase", first);
             pasteInto(app.window, "Confirm Passphrase", second);
             QCOMPARE(require<QLineEdit>(app.window, "Passphrase").text(), first);
@@ -105,7 +105,7 @@ class InstallerViewTests : public QObject {
     void installAndThePromptsButtonsShowKeyboardFocus() {
         Launched app;
         QVERIFY(QTest::qWaitForWindowActive(&app.window));
-        expectFocusShown(app.window, {managedOption, "Install"});
+        expectFocusShown(app.window, {kManagedOption, "Install"});
         QVERIFY(!QTest::currentTestFailed());
         click(app.window, "Install");
         QTRY_VERIFY(app.sheet());

@@ -3,7 +3,7 @@
 #include "AppFixture.h"
 
 using namespace talvo;
-using namespace talvo::testing;
+using namespace talvo::test;
 
 class TranslationTests : public QObject {
     Q_OBJECT

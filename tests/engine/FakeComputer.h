@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-namespace talvo::testing {
+namespace talvo::test {
 
 using Lines = std::vector<std::string>;
 
@@ -75,7 +75,7 @@ struct FakeComputer final : CommandRunner,
     PrivilegedOutcome sudo(const std::string& command) override {
         transcript << "sudo> " << command << '\n';
         return matching(privileged, command)
-            .value_or(PrivilegedOutcome{PrivilegedOutcome::Kind::Ran, 0});
+            .value_or(PrivilegedOutcome{PrivilegedOutcome::Kind::ran, 0});
     }
     std::optional<std::string>
     standardOutputOf(const std::string& executable,
@@ -121,4 +121,4 @@ inline std::string errorLine(int exitStatus) {
     return "Error Domain=ProcessErrorDomain Code=" + std::to_string(exitStatus) + " \"(null)\"";
 }
 
-} // namespace talvo::testing
+} // namespace talvo::test

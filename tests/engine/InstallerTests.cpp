@@ -1,6 +1,7 @@
 // The installer: the command lines it runs, what it reports, what its log may show and what it
 // is given.
 
+#include "engine/InstalledAgent.h"
 #include "engine/Installer.h"
 #include "engine/RunLog.h"
 #include "engine/SystemCommands.h"
@@ -17,9 +18,9 @@
 namespace talvo {
 namespace {
 
-using testing::errorLine;
-using testing::FakeComputer;
-using testing::Lines;
+using test::errorLine;
+using test::FakeComputer;
+using test::Lines;
 using Kind = PrivilegedOutcome::Kind;
 
 // The exact command lines, written out in full so that a change of any blank or quote shows.
@@ -40,10 +41,10 @@ TEST(Installer, CommandLinesOfBothPrivilegeBranches) {
     for (const bool superuser : {true, false}) {
         FakeComputer computer;
         computer.userId = superuser ? 0 : 501;
-        computer.files.insert(Installer::databasePath);
+        computer.files.insert(kDatabasePath);
         computer.output = "class: \"genp\"";
         computer.failures = {{"delete-", 126}, {"updater", 5}};
-        computer.privileged = {{"delete-", {Kind::Dismissed, 0}}, {"updater", {Kind::Ran, 5}}};
+        computer.privileged = {{"delete-", {Kind::dismissed, 0}}, {"updater", {Kind::ran, 5}}};
         // Configured already: nothing runs unless a clean-up is asked for.
         computer.installer.run({"T 0", {}, "passphrase0", {}, false});
         // A failed delete is only printed: the add decides whether the key is stored.
@@ -103,7 +104,7 @@ TEST(Installer, AKeyThatCouldNotBeStoredIsReportedToTheCaller) {
         unsigned userId;
         PrivilegedOutcome privilegedAdd;
         int status;
-    } cases[] = {{0, {}, 50}, {501, {Kind::Ran, 50}, 50}, {501, {Kind::Dismissed, 0}, 126}};
+    } cases[] = {{0, {}, 50}, {501, {Kind::ran, 50}, 50}, {501, {Kind::dismissed, 0}, 126}};
     for (const auto& [userId, privilegedAdd, status] : cases) {
         FakeComputer computer;
         computer.userId = userId;
@@ -150,14 +151,14 @@ TEST(InstallerLog, ACommandCarryingASecretIsLoggedMaskedAndWithoutItsOutput) {
             FakeComputer agent;
             agent.userId = userId;
             agent.failures["daemon --init"] = 3;
-            agent.privileged["daemon --init"] = {Kind::Ran, 3};
+            agent.privileged["daemon --init"] = {Kind::ran, 3};
             agent.output = "registration failed for " + secret;
             EXPECT_THROW(agent.installer.run({secret, "svc", {}, {}, {}}), Error);
 
             FakeComputer key;
             key.userId = userId;
             key.failures["add-"] = 45;
-            key.privileged["add-"] = {Kind::Dismissed, 0};
+            key.privileged["add-"] = {Kind::dismissed, 0};
             key.output = "echoing " + secret;
             key.installer.createCustomerKey(secret);
 

@@ -13,12 +13,12 @@ namespace fs = std::filesystem;
 // Whatever the passphrase holds, `security` must receive exactly its bytes as one word, from the
 // superuser's plain line and from the normal user's "sudo" one, as the real shell runs them.
 TEST(KeychainAddCommand, PassphraseReachesSecurityByteExactThroughTheShell) {
-    const testing::TemporaryFolder folder;
+    const test::TemporaryFolder folder;
     const fs::path& tools = folder.path();
     const auto received = tools / "received";
-    testing::writeScript(tools / "security",
-                         "printf '%s words, %s' \"$#\" \"$9\" >'" + received.string() + "'\n");
-    testing::writeScript(tools / "sudo", "exec \"$@\"\n");
+    test::writeScript(tools / "security",
+                      "printf '%s words, %s' \"$#\" \"$9\" >'" + received.string() + "'\n");
+    test::writeScript(tools / "sudo", "exec \"$@\"\n");
     const auto injected = tools / "injected";
     const std::string passphrases[] = {
         R"(say "hi" it's 'single' back\slash \\ \" \$ \` \n)",
@@ -30,7 +30,7 @@ TEST(KeychainAddCommand, PassphraseReachesSecurityByteExactThroughTheShell) {
             const auto line = prefix + keychain::addCommand(passphrase);
             EXPECT_EQ(std::system(("PATH='" + tools.string() + "':/usr/bin:/bin; " + line).c_str()),
                       0);
-            EXPECT_EQ(testing::readFile(received), "12 words, " + passphrase) << line;
+            EXPECT_EQ(test::readFile(received), "12 words, " + passphrase) << line;
         }
     }
     EXPECT_FALSE(fs::exists(injected)) << "a passphrase ran a command";

@@ -18,7 +18,7 @@
 
 // A setting of the test that started us (see ScopedStandInSetting).
 static std::optional<std::string> testSetting(std::string_view name) {
-    std::ifstream file(talvo::testing::standInSetting(::getppid(), name), std::ios::binary);
+    std::ifstream file(talvo::test::standInSetting(::getppid(), name), std::ios::binary);
     if (!file) {
         return std::nullopt;
     }

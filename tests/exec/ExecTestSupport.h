@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 // Running a tool through LegacyHelper and reading back the system-log lines it wrote to stderr.
-namespace talvo::testing {
+namespace talvo::test {
 
 struct LoggedOutcome {
     PrivilegedOutcome outcome;
@@ -64,4 +64,4 @@ class ScopedStandInSetting {
     std::filesystem::path path_;
 };
 
-} // namespace talvo::testing
+} // namespace talvo::test

@@ -10,12 +10,12 @@ namespace talvo {
 namespace {
 
 using Kind = PrivilegedOutcome::Kind;
-using testing::executeLogged;
+using test::executeLogged;
 using Messages = std::vector<std::string>;
 
 TEST(LegacyHelperWithoutTool, FailsAuthorizationUntilTheToolAppearsThenKeepsIt) {
-    if (!testing::isFreshCopy()) {
-        const CollectedOutput copy = testing::runFreshCopyOfThisTest();
+    if (!test::isFreshCopy()) {
+        const CollectedOutput copy = test::runFreshCopyOfThisTest();
         EXPECT_EQ(copy.exitStatus, 0) << copy.bytes;
         return;
     }
@@ -23,14 +23,14 @@ TEST(LegacyHelperWithoutTool, FailsAuthorizationUntilTheToolAppearsThenKeepsIt) 
     const fs::path tool = TALVO_TEST_ELEVATION_TOOL;
     fs::remove_all(tool.parent_path());
     const auto missing = executeLogged("/bin/sh", {"-c", "exit 0"});
-    EXPECT_EQ(missing.outcome.kind, Kind::Unavailable);
+    EXPECT_EQ(missing.outcome.kind, Kind::unavailable);
     EXPECT_EQ(missing.messages, Messages{"Authorization failed"});
 
     fs::create_directories(tool.parent_path());
     // This binary acts as the tool when started under the tool's name.
     fs::copy_file("/proc/self/exe", tool);
     fs::permissions(tool, fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(executeLogged("/bin/sh", {"-c", "exit 0"}).outcome.kind, Kind::Unavailable)
+    EXPECT_EQ(executeLogged("/bin/sh", {"-c", "exit 0"}).outcome.kind, Kind::unavailable)
         << "not executable";
 
     fs::permissions(tool, fs::perms::owner_all);
@@ -40,7 +40,7 @@ TEST(LegacyHelperWithoutTool, FailsAuthorizationUntilTheToolAppearsThenKeepsIt) 
     // away is a failed start rather than a missing authorization.
     fs::remove_all(tool.parent_path());
     const auto gone = executeLogged("/bin/sh", {"-c", "exit 0"});
-    EXPECT_EQ(gone.outcome.kind, Kind::Denied);
+    EXPECT_EQ(gone.outcome.kind, Kind::denied);
     EXPECT_EQ(gone.messages.back(),
               "AuthorizationExecuteWithPrivileges: Failed to execute with privileges");
 }

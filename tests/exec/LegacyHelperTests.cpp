@@ -9,7 +9,7 @@ namespace talvo {
 namespace {
 
 using Kind = PrivilegedOutcome::Kind;
-using testing::executeLogged;
+using test::executeLogged;
 using Messages = std::vector<std::string>;
 
 const std::string kStarting = "AuthorizationExecuteWithPrivileges";
@@ -36,8 +36,8 @@ TEST(LegacyHelper, RunsTheProgramWithItsWordsAndInputThenPassesItsStatusBack) {
 
 TEST(LegacyHelper, DismissedAndDeniedRunNothingAndSaySo) {
     for (const auto& [dialog, kind] :
-         {std::pair{"dismiss", Kind::Dismissed}, std::pair{"deny", Kind::Denied}}) {
-        const testing::ScopedStandInSetting answer("TALVO_FAKE_PKEXEC", dialog);
+         {std::pair{"dismiss", Kind::dismissed}, std::pair{"deny", Kind::denied}}) {
+        const test::ScopedStandInSetting answer("TALVO_FAKE_PKEXEC", dialog);
         const auto refused = executeLogged("/bin/sh", {"-c", "echo ran >&2"});
         EXPECT_EQ(refused.outcome.kind, kind) << dialog;
         EXPECT_EQ(refused.messages,

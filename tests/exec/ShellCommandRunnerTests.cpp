@@ -12,7 +12,7 @@
 namespace talvo {
 namespace {
 
-using testing::ScopedEnvironmentVariable;
+using test::ScopedEnvironmentVariable;
 
 std::optional<Error> failureOf(const std::string& command) {
     try {
@@ -50,26 +50,26 @@ TEST(ShellCommandRunner, FailuresThrowTheStatusAloneWithTheLastLineForTheLog) {
 // The elevation tool logs its command line; a privileged command may carry a passphrase. The
 // command reaches the shell whole and byte-exact on stdin, and reads end of file there itself.
 TEST(ShellCommandRunner, SudoKeepsTheCommandOffTheElevationToolsCommandLine) {
-    const testing::TemporaryFolder folder;
+    const test::TemporaryFolder folder;
     const auto log = folder.path() / "elevation.log";
     const auto written = (folder.path() / "written").string();
-    const testing::ScopedStandInSetting logTo("TALVO_FAKE_PKEXEC_LOG", log.string());
+    const test::ScopedStandInSetting logTo("TALVO_FAKE_PKEXEC_LOG", log.string());
     // A backslash before a line end and at the very end, as a line-wise reader could mangle them.
     const std::string secret = "pass \"phrase\" $HOME `x` \\\n\tsecond line \xF0\x9F\x94\x91\\";
     const std::string command = "printf '%s' '" + secret + "' > '" + written +
                                 "'\nread -r rest; echo \"[$rest]\" >> '" + written +
                                 "'; exit 6\n\n";
-    testing::DescriptorCapture standardError(STDERR_FILENO);
+    test::DescriptorCapture standardError(STDERR_FILENO);
     EXPECT_EQ(Task::sudo(command).statusCode(), 6);
-    EXPECT_EQ(testing::readFile(written), secret + "[]\n");
-    const auto logged = testing::readFile(log).value_or("");
+    EXPECT_EQ(test::readFile(written), secret + "[]\n");
+    const auto logged = test::readFile(log).value_or("");
     EXPECT_TRUE(logged.starts_with("COMMAND=/bin/sh -c ")) << logged;
     EXPECT_EQ(logged.find("pass"), std::string::npos) << logged;
 }
 
 // The elevation tool passes on whatever umask and folder the caller had.
 TEST(ShellCommandRunner, SudoRunsWithTheSystemsUmaskInTheRootFolder) {
-    const testing::TemporaryFolder folder;
+    const test::TemporaryFolder folder;
     const auto written = (folder.path() / "written").string();
     const std::filesystem::path before = std::filesystem::current_path();
     const mode_t mask = ::umask(0);
@@ -78,7 +78,7 @@ TEST(ShellCommandRunner, SudoRunsWithTheSystemsUmaskInTheRootFolder) {
     std::filesystem::current_path(before);
     ::umask(mask);
     EXPECT_TRUE(outcome.succeeded());
-    EXPECT_EQ(testing::readFile(written), "0022\n/\n");
+    EXPECT_EQ(test::readFile(written), "0022\n/\n");
 }
 
 TEST(OutputText, TrimsValidTextAndEmptiesInvalidText) {

@@ -8,7 +8,7 @@
 
 // Binary property lists put together object by object, for shapes no ordinary writer produces:
 // deep nesting, shared objects, loops, texts holding U+0000, integers wider than 64 bits.
-namespace talvo::testing {
+namespace talvo::test {
 
 class BinaryPlistBuilder {
   public:
@@ -92,4 +92,4 @@ class BinaryPlistBuilder {
     std::vector<std::string> objects_;
 };
 
-} // namespace talvo::testing
+} // namespace talvo::test

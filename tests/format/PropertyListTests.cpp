@@ -9,7 +9,7 @@
 namespace talvo {
 namespace {
 
-using testing::BinaryPlistBuilder;
+using test::BinaryPlistBuilder;
 
 std::string xmlProfile(std::string_view entries) {
     return R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><dict>)" +

@@ -20,9 +20,9 @@ namespace talvo {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::readFile;
-using testing::TemporaryFolder;
-using testing::writeFile;
+using test::readFile;
+using test::TemporaryFolder;
+using test::writeFile;
 
 std::set<std::string> namesIn(const fs::path& folder) {
     std::set<std::string> names;

@@ -8,13 +8,13 @@ namespace {
 using Kind = PrivilegedOutcome::Kind;
 
 TEST(AuthorizationStatus, OnlySuccessRunsTheToolAndOnlyCancelingIsADismissal) {
-    EXPECT_EQ(kindOfAuthorizationStatus(0), Kind::Ran);
-    EXPECT_EQ(kindOfAuthorizationStatus(-60006), Kind::Dismissed); // errAuthorizationCanceled
-    EXPECT_EQ(kindOfAuthorizationStatus(-60005), Kind::Denied);    // errAuthorizationDenied
+    EXPECT_EQ(kindOfAuthorizationStatus(0), Kind::ran);
+    EXPECT_EQ(kindOfAuthorizationStatus(-60006), Kind::dismissed); // errAuthorizationCanceled
+    EXPECT_EQ(kindOfAuthorizationStatus(-60005), Kind::denied);    // errAuthorizationDenied
     // errAuthorizationInteractionNotAllowed, errAuthorizationToolExecuteFailure
-    EXPECT_EQ(kindOfAuthorizationStatus(-60007), Kind::Denied);
-    EXPECT_EQ(kindOfAuthorizationStatus(-60031), Kind::Denied);
-    EXPECT_EQ(kindOfAuthorizationStatus(1), Kind::Denied);
+    EXPECT_EQ(kindOfAuthorizationStatus(-60007), Kind::denied);
+    EXPECT_EQ(kindOfAuthorizationStatus(-60031), Kind::denied);
+    EXPECT_EQ(kindOfAuthorizationStatus(1), Kind::denied);
 }
 
 } // namespace

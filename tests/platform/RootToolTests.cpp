@@ -92,7 +92,7 @@ namespace talvo::roottool {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TemporaryFolder;
+using test::TemporaryFolder;
 
 TEST(RootToolStart, OnlyTheSystemsStartServesAndTheMarkerIsNeverAnOrdinaryWord) {
     const struct {
@@ -100,13 +100,13 @@ TEST(RootToolStart, OnlyTheSystemsStartServesAndTheMarkerIsNeverAnOrdinaryWord) 
         unsigned realUserId, effectiveUserId;
         Start start;
     } cases[] = {
-        {{kMarker}, 501, 0, Start::Serve},
-        {{}, 501, 0, Start::Normal},
-        {{"REG_TOKEN=t", kMarker}, 501, 0, Start::Normal},
-        {{kMarker}, 0, 0, Start::Refuse},              // root itself
-        {{kMarker}, 501, 501, Start::Refuse},          // a user
-        {{kMarker, "/bin/sh"}, 501, 0, Start::Refuse}, // words the tool does not take
-        {{kMarker, "/bin/sh"}, 0, 0, Start::Refuse},
+        {{kMarker}, 501, 0, Start::serve},
+        {{}, 501, 0, Start::normal},
+        {{"REG_TOKEN=t", kMarker}, 501, 0, Start::normal},
+        {{kMarker}, 0, 0, Start::refuse},              // root itself
+        {{kMarker}, 501, 501, Start::refuse},          // a user
+        {{kMarker, "/bin/sh"}, 501, 0, Start::refuse}, // words the tool does not take
+        {{kMarker, "/bin/sh"}, 0, 0, Start::refuse},
     };
     for (const auto& example : cases) {
         std::vector<const char*> argv{"/Applications/Setup"};
@@ -280,10 +280,10 @@ TEST(RootTool, StartsCleanWhateverItsCallerHandsIt) {
     const TemporaryFolder folder;
     const fs::path bin = folder.path() / "bin";
     for (const char* program : {"security", "launchctl", "sudo"}) {
-        testing::writeScript(bin / program, "touch '" + (folder.path() / "ran").string() + "'\n");
+        test::writeScript(bin / program, "touch '" + (folder.path() / "ran").string() + "'\n");
     }
-    testing::writeScript(folder.path() / "startup",
-                         "touch '" + (folder.path() / "startup-ran").string() + "'\n");
+    test::writeScript(folder.path() / "startup",
+                      "touch '" + (folder.path() / "startup-ran").string() + "'\n");
     const std::string hostile = folder.path().string();
     StartedTool tool(folder.path(),
                      {"PATH=" + bin.string() + ":/usr/bin:/bin",
@@ -297,10 +297,9 @@ TEST(RootTool, StartsCleanWhateverItsCallerHandsIt) {
 
     const std::string report = (folder.path() / "report").string();
     EXPECT_EQ(tool.run(fs::read_symlink("/proc/self/exe"), {std::string(kReportWord), report}), 0);
-    EXPECT_EQ(testing::readFile(report),
-              "fds 0 1 2\numask 0022\ncwd /\nusers 0 0 0\ngroups 0 0 0 0\n"
-              "blocked\nignored" +
-                  kFixedEnvironmentReport);
+    EXPECT_EQ(test::readFile(report), "fds 0 1 2\numask 0022\ncwd /\nusers 0 0 0\ngroups 0 0 0 0\n"
+                                      "blocked\nignored" +
+                                          kFixedEnvironmentReport);
 
     // Neither a program of the user's on PATH nor an exported function nor a start-up file.
     EXPECT_EQ(tool.run("/bin/sh", {"-c", "{ security; launchctl; } 2>/dev/null; sudo true"}), 0);
@@ -338,7 +337,7 @@ TEST(RootTool, ProgramsARootProcessStartsSeeOnlyWhatWeSet) {
     ASSERT_EQ(status, 0);
     // Who the program runs as is the root process's own business here.
     std::string seen;
-    std::istringstream lines(testing::readFile(report).value_or(""));
+    std::istringstream lines(test::readFile(report).value_or(""));
     for (std::string line; std::getline(lines, line);) {
         if (!line.starts_with("users") && !line.starts_with("groups")) {
             seen += (seen.empty() ? "" : "\n") + line;

@@ -18,8 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using testing::TemporaryFolder;
-using testing::writeFile;
+using test::TemporaryFolder;
+using test::writeFile;
 
 // A real program running from a given path until the test lets go of it.
 class RunningProgram {

@@ -16,9 +16,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-using testing::TemporaryFolder;
-using testing::writeFile;
-using testing::writeScript;
+using test::TemporaryFolder;
+using test::writeFile;
+using test::writeScript;
 
 // Whether the condition comes to hold within ten seconds.
 template <typename Condition> bool eventually(Condition condition) {
@@ -52,7 +52,7 @@ TEST(Workspace, OpensBundlesDetached) {
     SystemWorkspace workspace;
     workspace.openBundle(bundle.string());
     EXPECT_TRUE(eventually([&] { return fs::exists(marker); }));
-    EXPECT_EQ(testing::readFile(marker), "/dev/null /dev/null /dev/null 1\n");
+    EXPECT_EQ(test::readFile(marker), "/dev/null /dev/null /dev/null 1\n");
     EXPECT_TRUE(eventually(noChildrenLeft));
     fs::remove(marker);
     workspace.openURL(fileURLFromPath(bundle.string()));

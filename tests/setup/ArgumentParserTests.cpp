@@ -36,20 +36,21 @@ TEST(KeyValueWord, SplitsAtTheFirstEqualsSignBehindANonEmptyPiece) {
 }
 
 TEST(ArgumentParser, WordsSetTheirFieldsTheLastOneWinning) {
-    constexpr auto no = std::nullopt;
+    constexpr auto kNone = std::nullopt;
     const struct {
         std::vector<std::string> words;
         Config expected;
     } cases[] = {
         // Unicode white space is trimmed; zero width space is not white space.
-        {{"\u00a0seed_path\u2003=\u2028/tmp\u0085"}, {no, no, no, "/tmp", no}},
-        {{"SEED_PATH=\u200b/tmp"}, {no, no, no, "\u200b/tmp", no}},
-        {{"SEED_PATH=   "}, {no, no, no, "", no}},
-        {{"REG_TOKEN=a", "REG_TOKEN=", "REG_TOKEN", "REG-TOKEN=x"}, {"a", no, no, no, no}},
-        {{"REG_SERV\u0131CE=x", "REG_TO\u212aEN=t"}, {"t", "x", no, no, no}},
-        {{"clean_install= Yes\n"}, {no, no, no, no, true}},
-        {{"CLEAN_INSTALL=1", "CLEAN_INSTALL=maybe"}, {no, no, no, no, true}},
-        {{"CLEAN_INSTALL=1", "CLEAN_INSTALL=NO"}, {no, no, no, no, false}},
+        {{"\u00a0seed_path\u2003=\u2028/tmp\u0085"}, {kNone, kNone, kNone, "/tmp", kNone}},
+        {{"SEED_PATH=\u200b/tmp"}, {kNone, kNone, kNone, "\u200b/tmp", kNone}},
+        {{"SEED_PATH=   "}, {kNone, kNone, kNone, "", kNone}},
+        {{"REG_TOKEN=a", "REG_TOKEN=", "REG_TOKEN", "REG-TOKEN=x"},
+         {"a", kNone, kNone, kNone, kNone}},
+        {{"REG_SERV\u0131CE=x", "REG_TO\u212aEN=t"}, {"t", "x", kNone, kNone, kNone}},
+        {{"clean_install= Yes\n"}, {kNone, kNone, kNone, kNone, true}},
+        {{"CLEAN_INSTALL=1", "CLEAN_INSTALL=maybe"}, {kNone, kNone, kNone, kNone, true}},
+        {{"CLEAN_INSTALL=1", "CLEAN_INSTALL=NO"}, {kNone, kNone, kNone, kNone, false}},
     };
     for (const auto& example : cases) {
         EXPECT_EQ(parseWords(example.words), example.expected) << example.words.front();

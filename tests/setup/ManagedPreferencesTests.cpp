@@ -14,9 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using testing::readFile;
-using testing::TemporaryFolder;
-using testing::writeFile;
+using test::readFile;
+using test::TemporaryFolder;
+using test::writeFile;
 
 // Writes the Python literal as a binary property list with Python's plistlib, a writer
 // independent of the library under test.

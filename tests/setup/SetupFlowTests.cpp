@@ -15,9 +15,9 @@
 namespace talvo {
 namespace {
 
-using testing::errorLine;
-using testing::FakeComputer;
-using testing::Lines;
+using test::errorLine;
+using test::FakeComputer;
+using test::Lines;
 using Kind = PrivilegedOutcome::Kind;
 
 const auto noProfile = [] { return std::optional<Config>(); };
@@ -50,7 +50,7 @@ TEST(SetupFlow, AKeyThatCouldNotBeStoredEndsTheRunWithTheAddsStatus) {
     for (const int status : {126, 300}) {
         FakeComputer computer;
         computer.userId = 501;
-        computer.privileged = {{"add-", {status == 126 ? Kind::Dismissed : Kind::Ran, status}}};
+        computer.privileged = {{"add-", {status == 126 ? Kind::dismissed : Kind::ran, status}}};
         EXPECT_EQ(run(computer, "ENCRYPTION_KEY=long enough"), status > 255 ? 1 : status);
         const Lines lines = computer.lines();
         EXPECT_EQ(std::count(lines.begin(), lines.end(), errorLine(status)), 1) << status;
@@ -102,7 +102,7 @@ TEST(SetupFlow, AnUnexpectedFailureEndsTheRunAtOnce) {
 TEST(SetupFlow, LogFramesThePrintedLinesAndPutsContextBeforeErrors) {
     FakeComputer computer;
     computer.userId = 501;
-    computer.privileged = {{"daemon --init", {Kind::Ran, 7}}};
+    computer.privileged = {{"daemon --init", {Kind::ran, 7}}};
     {
         const CopiedLines copied(computer.transcript, [&computer](const std::string& line) {
             // The fake's own notes of what ran are not printed lines.

@@ -9,7 +9,7 @@
 
 // Files for tests that need real ones: a private folder that goes away with everything in it,
 // even when an assertion ends the test early.
-namespace talvo::testing {
+namespace talvo::test {
 
 class TemporaryFolder {
   public:
@@ -48,4 +48,4 @@ inline void writeScript(const std::filesystem::path& file, std::string_view body
     std::filesystem::permissions(file, std::filesystem::perms::owner_all);
 }
 
-} // namespace talvo::testing
+} // namespace talvo::test

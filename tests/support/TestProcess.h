@@ -13,7 +13,7 @@
 
 // Process-wide state for tests: environment changes that undo themselves, capture of one of our
 // own descriptors, and running a test again in a fresh copy of this very test binary.
-namespace talvo::testing {
+namespace talvo::test {
 
 // Sets (or, with nothing, unsets) one variable and puts the old value back at scope end.
 class ScopedEnvironmentVariable {
@@ -115,4 +115,4 @@ inline CollectedOutput runFreshCopyOfThisTest() {
     return {std::move(text), WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
 }
 
-} // namespace talvo::testing
+} // namespace talvo::test
