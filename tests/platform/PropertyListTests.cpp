@@ -107,6 +107,33 @@ TEST(BinaryPropertyList, TextsHoldingNulAreRefusedWithTheirPathNotTheirValue) {
               "a key in seed?config holds U+0000");
 }
 
+// The library drops UTF-16 surrogates that are not paired: a passphrase would arrive shorter than
+// it was written, and a key with one behind "reg-token" would read as "reg-token".
+TEST(BinaryPropertyList, TextsWithUnpairedSurrogatesAreRefusedNotCut) {
+    const struct {
+        std::u16string key;
+        std::u16string value;
+        std::string outcome;
+    } cases[] = {
+        {u"encryption-key", u"pass\xD800word",
+         "refused: the text at encryption-key holds an unpaired surrogate"},
+        {u"encryption-key", u"pass\xDC00word",
+         "refused: the text at encryption-key holds an unpaired surrogate"},
+        {u"encryption-key", u"password\xD83D",
+         "refused: the text at encryption-key holds an unpaired surrogate"},
+        {u"encryption-key", u"pass\xD800\xD83D\xDD11",
+         "refused: the text at encryption-key holds an unpaired surrogate"},
+        {u"reg-token\xD800", u"v", "refused: a key in the top level holds an unpaired surrogate"},
+        {u"encryption-key", u"key \xD83D\xDD11", "{encryption-key=key \U0001F511}"},
+    };
+    for (const auto& example : cases) {
+        BinaryPlistBuilder builder;
+        const auto key = builder.utf16(example.key);
+        const auto value = builder.utf16(example.value);
+        EXPECT_EQ(outcomeOf(builder.bytes(builder.dictionary({key}, {value}))), example.outcome);
+    }
+}
+
 TEST(BinaryPropertyList, HostileShapesEndQuicklyWithoutACrash) {
     const std::string tooDeep = "the profile nests deeper than 512 levels";
     // 100,000 levels overflowed the library's recursive parser.
