@@ -269,6 +269,33 @@ TEST(XmlPropertyList, NulTextsAndDeepNestingAreRefusedBeforeTheLibrarySeesThem) 
     EXPECT_EQ(refusalOf(nested(512)), "the profile nests deeper than 512 levels");
 }
 
+// The library writes a reference to a surrogate as three bytes that are no UTF-8: a passphrase
+// written as a pair of them (as writers that think in UTF-16 write a key symbol) would not arrive
+// as written. References are read as the library reads them, sign and blanks included.
+TEST(XmlPropertyList, ReferencesToSurrogatesAreRefused) {
+    const struct {
+        std::string entries;
+        std::string outcome;
+    } cases[] = {
+        {"<key>encryption-key</key><string>key &#xD83D;&#xDD11;</string>",
+         "refused: the text at encryption-key holds a reference to a surrogate"},
+        {"<key>encryption-key</key><string>pass&#55296;word</string>",
+         "refused: the text at encryption-key holds a reference to a surrogate"},
+        {"<key>encryption-key</key><string>pass&#+57343;word</string>",
+         "refused: the text at encryption-key holds a reference to a surrogate"},
+        {"<key>encryption-key</key><string>pass&#x 0dc00;word</string>",
+         "refused: the text at encryption-key holds a reference to a surrogate"},
+        {"<key>seed-config</key><dict><key>reg&#xDBFF;</key><string>v</string></dict>",
+         "refused: a key in seed-config holds a reference to a surrogate"},
+        {"<key>encryption-key</key><string>key &#x1F511; &#xD7FF;&#xE000;</string>",
+         "{encryption-key=key \U0001F511 \uD7FF\uE000}"},
+        {"<key>encryption-key</key><string>&#x110000;</string>", "none"},
+    };
+    for (const auto& example : cases) {
+        EXPECT_EQ(outcomeOf(xmlProfile(example.entries)), example.outcome) << example.entries;
+    }
+}
+
 // Markup that the scan and the library could read differently must not get past the scan:
 // a quoted ">" in the document type or a declaration left open once hid 100,000 nested arrays
 // from the nesting bound, and the library's recursive parser then crashed on them.
