@@ -120,7 +120,7 @@ std::string withoutSearchItself(std::string_view listing) {
 } // namespace
 
 std::vector<std::string> shellArguments() {
-    return {"-c", "ps auxww | grep TalvoBackupAgent"};
+    return {"-c", "ps auxww | grep TalvoBackupAgent | grep -v 'grep TalvoBackupAgent' | head -n 1"};
 }
 
 bool mentionsAgent(std::string_view listing) {

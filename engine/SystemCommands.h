@@ -60,7 +60,10 @@ std::vector<std::string> launchctlCommands(std::string_view verb);
 // Whether an agent process runs, judged from the process list as the shell pipeline below prints
 // it: the agent's executable and the status application both carry the searched name. The list
 // is asked for at unlimited width ("ww"): otherwise ps cuts each line to a width it takes from
-// COLUMNS or a terminal, and the name stands far to the right, behind the bundle's path.
+// COLUMNS or a terminal, and the name stands far to the right, behind the bundle's path. The
+// pipeline prints only the first line that names the agent and is not the search itself: a local
+// user's programs may each carry as much command line as the system allows, and all their lines
+// would make a root process hold as much as the user's process limit times that.
 namespace agentProcessSearch {
 
 inline constexpr const char* kShell = "/bin/sh";

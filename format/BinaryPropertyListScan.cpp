@@ -329,14 +329,45 @@ class Scanner {
         }
         case kAsciiText:
         case kUtf16Text:
-            if (!holdsNul(object)) {
-                return {};
+            // The library cuts a text at U+0000 and drops surrogates that are not paired, so
+            // "reg-token" and "reg-token" with one behind it would read as the same key.
+            if (holdsNul(object)) {
+                return refusedText(isKey, "U+0000");
             }
-            return refused(isKey ? "a key in " + pathText(true) + " holds U+0000"
-                                 : "the text at " + pathText(false) + " holds U+0000");
+            if (object.kind == kUtf16Text && holdsUnpairedSurrogate(object)) {
+                return refusedText(isKey, "an unpaired surrogate");
+            }
+            return {};
         default:
             return {};
         }
+    }
+
+    Finding refusedText(bool isKey, const std::string& what) const {
+        return refused(isKey ? "a key in " + pathText(true) + " holds " + what
+                             : "the text at " + pathText(false) + " holds " + what);
+    }
+
+    bool holdsUnpairedSurrogate(const Object& object) const {
+        const auto text = bytes_.substr(object.start, object.count * 2);
+        const auto unit = [&text](std::size_t index) {
+            return static_cast<unsigned>(static_cast<unsigned char>(text[index]) << 8 |
+                                         static_cast<unsigned char>(text[index + 1]));
+        };
+        const auto isLow = [](unsigned value) { return value >= 0xDC00 && value <= 0xDFFF; };
+        for (std::size_t index = 0; index < text.size(); index += 2) {
+            const unsigned value = unit(index);
+            if (isLow(value)) {
+                return true;
+            }
+            if (value >= 0xD800 && value <= 0xDBFF) {
+                if (index + 2 >= text.size() || !isLow(unit(index + 2))) {
+                    return true;
+                }
+                index += 2;
+            }
+        }
+        return false;
     }
 
     bool holdsNul(const Object& object) const {

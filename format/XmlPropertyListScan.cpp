@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <optional>
 #include <span>
@@ -76,6 +77,33 @@ bool namesNul(std::string_view reference) {
         reference.remove_prefix(1);
     }
     return !reference.empty() && reference.find_first_not_of('0') == kNone;
+}
+
+// The code point of a numeric character reference (the text between "&" and ";"), read exactly as
+// the library reads it; nothing when the library would not take it as one.
+std::optional<std::uint64_t> referencedCodePoint(std::string_view reference) {
+    constexpr std::size_t kLongestReference = 8;
+    if (!reference.starts_with('#') || reference.size() > kLongestReference) {
+        return std::nullopt;
+    }
+    const bool hexadecimal = reference.size() > 1 && (reference[1] == 'x' || reference[1] == 'X');
+    const std::string digits(reference.substr(hexadecimal ? 2 : 1));
+    if (digits.empty()) {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    const auto value = std::strtoull(digits.c_str(), &end, hexadecimal ? 16 : 10);
+    if (end != digits.c_str() + digits.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// A surrogate is no character: the library writes its three bytes, which no UTF-8 reader takes,
+// and a pair of them does not become the character the two stand for in UTF-16.
+bool namesSurrogate(std::string_view reference) {
+    const auto codePoint = referencedCodePoint(reference);
+    return codePoint && *codePoint >= 0xD800 && *codePoint <= 0xDFFF;
 }
 
 class XmlScanner : XmlMarkupReader {
@@ -310,8 +338,11 @@ class XmlScanner : XmlMarkupReader {
             if (semicolon == kNone) {
                 break;
             }
-            if (namesNul(run.substr(ampersand + 1, semicolon - ampersand - 1))) {
+            const auto reference = run.substr(ampersand + 1, semicolon - ampersand - 1);
+            if (namesNul(reference)) {
                 note(nulReason(isKey));
+            } else if (namesSurrogate(reference)) {
+                note(textReason(isKey, "a reference to a surrogate"));
             }
             out_ += run.substr(from, semicolon + 1 - from);
             out_ += "<!---->";
@@ -326,9 +357,11 @@ class XmlScanner : XmlMarkupReader {
         }
     }
 
-    std::string nulReason(bool isKey) const {
-        return isKey ? "a key in " + path(true) + " holds U+0000"
-                     : "the text at " + path(false) + " holds U+0000";
+    std::string nulReason(bool isKey) const { return textReason(isKey, "U+0000"); }
+
+    std::string textReason(bool isKey, const std::string& what) const {
+        return isKey ? "a key in " + path(true) + " holds " + what
+                     : "the text at " + path(false) + " holds " + what;
     }
 
     bool integer(std::string_view characters) {

@@ -9,7 +9,9 @@
 // operating system does each step. Every program gets program itself as argv[0], then arguments,
 // and the caller's environment and working directory, unless we run as root (below). Exit statuses
 // are in shell terms: the program's own status, or 128 plus the number of the signal that ended it
-// (1 when the system could not tell how it ended).
+// (1 when the system could not tell how it ended). A SIGCHLD that a parent left ignored is set back
+// to its default before each start, since the system would otherwise reap our children itself and
+// no status could be told.
 namespace talvo {
 
 // What every program started by a process whose effective user is root sees, whoever started that

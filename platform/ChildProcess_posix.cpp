@@ -121,10 +121,26 @@ char* const* rootEnvironment() {
     return entries.data();
 }
 
+// A parent may leave SIGCHLD ignored across exec. The system then reaps our children itself, and
+// every program we start would end with a status nobody can learn: a successful step would read
+// as a failed one. Our own programs have no use for that setting, so it goes back to the default.
+void keepChildStatuses() {
+    struct sigaction current {};
+    if (::sigaction(SIGCHLD, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) != 0 ||
+        current.sa_handler != SIG_IGN) {
+        return;
+    }
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    ::sigaction(SIGCHLD, &standard, nullptr);
+}
+
 // The one place a program is started.
 std::optional<pid_t> startProcess(const std::string& program,
                                   const std::vector<std::string>& arguments,
                                   const StartOptions& options) {
+    keepChildStatuses();
     const posix::ArgumentVector argumentVector(program, arguments);
     const bool asRoot = ::geteuid() == 0;
     SpawnFileActions actions;
@@ -239,8 +255,8 @@ class StartedChild {
     int waitForExit() {
         const pid_t pid = std::exchange(pid_, -1);
         int waitStatus = 0;
-        // Reaped elsewhere (SIGCHLD ignored, say): how it ended is unknown, and unknown must not
-        // read as success.
+        // Reaped elsewhere (by a wait for any child, say): how it ended is unknown, and unknown
+        // must not read as success.
         return posix::retryOnInterrupt([&] { return ::waitpid(pid, &waitStatus, 0); }) == pid
                    ? posix::shellStatus(waitStatus)
                    : kUnknownStatus;

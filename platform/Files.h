@@ -14,7 +14,9 @@ namespace talvo {
 // The whole content of a regular file of at most maximumSize bytes; nothing when the file is
 // missing, not a regular file (a FIFO, a device, a folder, or a link to one), larger than
 // maximumSize, grows past it while being read, cannot be read, or does not fit in memory.
-// Never blocks on the file and never holds more than maximumSize bytes of it.
+// Never blocks on the file and never holds more than maximumSize bytes of it. Only a regular file
+// is opened: a path that names anything else is looked at, not opened (opening a device can act on
+// it), and a file put in place of the one looked at before it was opened is not read.
 std::optional<std::string> readRegularFile(const std::filesystem::path& file,
                                            std::size_t maximumSize);
 

@@ -147,6 +147,11 @@ class TemporaryFile {
     std::optional<RemoveOnTermination> removal_;
 };
 
+bool isRegularWithin(const struct stat& status, std::size_t maximumSize) {
+    return S_ISREG(status.st_mode) && status.st_size >= 0 &&
+           static_cast<std::uintmax_t>(status.st_size) <= maximumSize;
+}
+
 } // namespace
 
 std::error_code writeTextFileAtomically(const std::string& path, std::string_view text) {
@@ -167,16 +172,24 @@ std::error_code writeTextFileAtomically(const std::string& path, std::string_vie
 
 std::optional<std::string> readRegularFile(const std::filesystem::path& file,
                                            std::size_t maximumSize) {
-    // Non-blocking, so that opening a FIFO (or a link to one) returns at once instead of waiting
+    // Looked at before it is opened: opening a device can act on it (a tape rewinds, a watchdog is
+    // armed, a serial line is raised), and a root process reads files that any local user may
+    // name, through a link in a bundle of their own. Only a regular file is opened.
+    struct stat named {};
+    if (::stat(file.c_str(), &named) != 0 || !isRegularWithin(named, maximumSize)) {
+        return std::nullopt;
+    }
+    // Non-blocking, so that a FIFO put in its place meanwhile returns at once instead of waiting
     // for a writer; no controlling terminal is ever taken from a device.
     const posix::FileDescriptor opened(
         ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!opened.isOpen()) {
         return std::nullopt;
     }
+    // The file opened must be the one looked at.
     struct stat status {};
-    if (::fstat(opened.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0 ||
-        static_cast<std::uintmax_t>(status.st_size) > maximumSize) {
+    if (::fstat(opened.get(), &status) != 0 || !isRegularWithin(status, maximumSize) ||
+        status.st_dev != named.st_dev || status.st_ino != named.st_ino) {
         return std::nullopt;
     }
     try {

@@ -38,6 +38,15 @@ std::optional<std::string> text(const PropertyDictionary& settings, const char* 
     return found == nullptr ? std::nullopt : std::optional<std::string>(*found);
 }
 
+// The user name comes from HOME, SUDO_USER or USER, whatever whoever started us set there. Only a
+// name that is one folder name leads to a per-user folder: "..", or a name holding "/", would lead
+// out of the managed preferences to a file anyone may have written, and "" or "." back to the
+// computer-wide file.
+bool isOneName(const std::string& userName) {
+    return !userName.empty() && userName != "." && userName != ".." &&
+           userName.find('/') == std::string::npos;
+}
+
 } // namespace
 
 const PropertyDictionary* ManagedPreferences::seedSection(const PropertyDictionary& settings) {
@@ -60,8 +69,9 @@ Config ManagedPreferences::configFrom(const PropertyDictionary& settings,
 ManagedPreferences::ManagedPreferences(const std::string& root, const std::string& userName,
                                        std::ostream& out)
     : computerWideFile_(withoutTrailingSlashes(root) + kPreferencesFolder + kPreferencesFileName),
-      perUserFile_(withoutTrailingSlashes(root) + kPreferencesFolder + userName + "/" +
-                   kPreferencesFileName),
+      perUserFile_(isOneName(userName) ? withoutTrailingSlashes(root) + kPreferencesFolder +
+                                             userName + "/" + kPreferencesFileName
+                                       : std::string()),
       seedFile_(withoutTrailingSlashes(root) + kSeedFile), out_(out) {}
 
 ManagedPreferences ManagedPreferences::ofThisComputer() {
@@ -70,7 +80,7 @@ ManagedPreferences ManagedPreferences::ofThisComputer() {
 
 PropertyListReading ManagedPreferences::reading() const {
     auto computerWide = examinePropertyListFile(computerWideFile_, kPreferencesSizeLimit);
-    if (computerWide.dictionary || computerWide.refusal) {
+    if (computerWide.dictionary || computerWide.refusal || perUserFile_.empty()) {
         return computerWide;
     }
     return examinePropertyListFile(perUserFile_, kPreferencesSizeLimit);

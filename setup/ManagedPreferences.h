@@ -60,7 +60,8 @@ class ManagedPreferences {
                              std::optional<std::string> seedFileWord);
 
     // root is put in front of every path ("" for the computer's own files); userName picks the
-    // per-user preferences; errors are printed on out.
+    // per-user preferences, and there are none for a name that is not one folder name ("", "."
+    // or "..", or holding "/"); errors are printed on out.
     ManagedPreferences(const std::string& root, const std::string& userName, std::ostream& out);
 
     // The computer's own files, the per-user ones of the user the tool runs for
@@ -78,6 +79,7 @@ class ManagedPreferences {
     std::optional<Config> profile() const;
 
     const std::string& computerWideFile() const { return computerWideFile_; }
+    // Empty when the user name names no per-user folder.
     const std::string& perUserFile() const { return perUserFile_; }
     const std::string& seedFile() const { return seedFile_; }
 

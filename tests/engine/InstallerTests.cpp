@@ -74,7 +74,8 @@ TEST(Installer, CommandLinesOfBothPrivilegeBranches) {
 TEST(Installer, KillAppStopsTheRunningApplicationsInOrder) {
     const std::string agentApp = "com.talvo.backup.app";
     const std::string statusApp = "com.talvo.backup.status";
-    const std::string search = "launch> /bin/sh [-c] [ps auxww | grep TalvoBackupAgent]";
+    const std::string search = "launch> /bin/sh [-c] [ps auxww | grep TalvoBackupAgent | grep -v "
+                               "'grep TalvoBackupAgent' | head -n 1]";
     const std::string killStatus = R"(sync> /usr/bin/killall "TalvoBackupAgentStatus")";
     const struct {
         std::set<std::string> running;

@@ -5,6 +5,7 @@
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestProcess.h"
 
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -79,6 +80,31 @@ TEST(ShellCommandRunner, SudoRunsWithTheSystemsUmaskInTheRootFolder) {
     ::umask(mask);
     EXPECT_TRUE(outcome.succeeded());
     EXPECT_EQ(test::readFile(written), "0022\n/\n");
+}
+
+// A parent may start us with SIGCHLD ignored (it stays so across exec); the system would then reap
+// every command itself, and a command that succeeded would read as one whose end is unknown.
+TEST(ShellCommandRunner, StatusesArriveWhenAParentLeftChildSignalsIgnored) {
+    struct sigaction ignored {};
+    ignored.sa_handler = SIG_IGN;
+    sigemptyset(&ignored.sa_mask);
+    struct sigaction before {};
+    ASSERT_EQ(::sigaction(SIGCHLD, &ignored, &before), 0);
+    const struct {
+        std::string command;
+        std::optional<std::int64_t> failure;
+    } cases[] = {
+        {"true", std::nullopt},
+        {"exit 3", 3},
+        {"kill -TERM $$", 128 + SIGTERM},
+    };
+    for (const auto& example : cases) {
+        const auto failure = failureOf(example.command);
+        EXPECT_EQ(failure ? std::optional(failure->code()) : std::nullopt, example.failure)
+            << example.command;
+    }
+    EXPECT_EQ(Task::sudo("exit 5").statusCode(), 5);
+    ::sigaction(SIGCHLD, &before, nullptr);
 }
 
 TEST(OutputText, TrimsValidTextAndEmptiesInvalidText) {

@@ -107,6 +107,33 @@ TEST(BinaryPropertyList, TextsHoldingNulAreRefusedWithTheirPathNotTheirValue) {
               "a key in seed?config holds U+0000");
 }
 
+// The library drops UTF-16 surrogates that are not paired: a passphrase would arrive shorter than
+// it was written, and a key with one behind "reg-token" would read as "reg-token".
+TEST(BinaryPropertyList, TextsWithUnpairedSurrogatesAreRefusedNotCut) {
+    const struct {
+        std::u16string key;
+        std::u16string value;
+        std::string outcome;
+    } cases[] = {
+        {u"encryption-key", u"pass\xD800word",
+         "refused: the text at encryption-key holds an unpaired surrogate"},
+        {u"encryption-key", u"pass\xDC00word",
+         "refused: the text at encryption-key holds an unpaired surrogate"},
+        {u"encryption-key", u"password\xD83D",
+         "refused: the text at encryption-key holds an unpaired surrogate"},
+        {u"encryption-key", u"pass\xD800\xD83D\xDD11",
+         "refused: the text at encryption-key holds an unpaired surrogate"},
+        {u"reg-token\xD800", u"v", "refused: a key in the top level holds an unpaired surrogate"},
+        {u"encryption-key", u"key \xD83D\xDD11", "{encryption-key=key \U0001F511}"},
+    };
+    for (const auto& example : cases) {
+        BinaryPlistBuilder builder;
+        const auto key = builder.utf16(example.key);
+        const auto value = builder.utf16(example.value);
+        EXPECT_EQ(outcomeOf(builder.bytes(builder.dictionary({key}, {value}))), example.outcome);
+    }
+}
+
 TEST(BinaryPropertyList, HostileShapesEndQuicklyWithoutACrash) {
     const std::string tooDeep = "the profile nests deeper than 512 levels";
     // 100,000 levels overflowed the library's recursive parser.
@@ -240,6 +267,33 @@ TEST(XmlPropertyList, NulTextsAndDeepNestingAreRefusedBeforeTheLibrarySeesThem) 
     const auto nested = [](int depth) { return xmlProfile("<key>a</key>" + arrays(depth)); };
     EXPECT_TRUE(examinePropertyList(nested(511)).dictionary.has_value());
     EXPECT_EQ(refusalOf(nested(512)), "the profile nests deeper than 512 levels");
+}
+
+// The library writes a reference to a surrogate as three bytes that are no UTF-8: a passphrase
+// written as a pair of them (as writers that think in UTF-16 write a key symbol) would not arrive
+// as written. References are read as the library reads them, sign and blanks included.
+TEST(XmlPropertyList, ReferencesToSurrogatesAreRefused) {
+    const struct {
+        std::string entries;
+        std::string outcome;
+    } cases[] = {
+        {"<key>encryption-key</key><string>key &#xD83D;&#xDD11;</string>",
+         "refused: the text at encryption-key holds a reference to a surrogate"},
+        {"<key>encryption-key</key><string>pass&#55296;word</string>",
+         "refused: the text at encryption-key holds a reference to a surrogate"},
+        {"<key>encryption-key</key><string>pass&#+57343;word</string>",
+         "refused: the text at encryption-key holds a reference to a surrogate"},
+        {"<key>encryption-key</key><string>pass&#x 0dc00;word</string>",
+         "refused: the text at encryption-key holds a reference to a surrogate"},
+        {"<key>seed-config</key><dict><key>reg&#xDBFF;</key><string>v</string></dict>",
+         "refused: a key in seed-config holds a reference to a surrogate"},
+        {"<key>encryption-key</key><string>key &#x1F511; &#xD7FF;&#xE000;</string>",
+         "{encryption-key=key \U0001F511 \uD7FF\uE000}"},
+        {"<key>encryption-key</key><string>&#x110000;</string>", "none"},
+    };
+    for (const auto& example : cases) {
+        EXPECT_EQ(outcomeOf(xmlProfile(example.entries)), example.outcome) << example.entries;
+    }
 }
 
 // Markup that the scan and the library could read differently must not get past the scan:

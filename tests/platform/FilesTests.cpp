@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -155,6 +156,57 @@ TEST(FileReading, OnlyRegularFilesWithinTheLimitAreReadAndNothingBlocks) {
     fs::resize_file(sparse, std::uintmax_t{1} << 30);
     EXPECT_FALSE(readRegularFile(sparse, kBundleInfoSizeLimit).has_value());
     ::alarm(0);
+}
+
+// Counts the opens of one file or folder, by anyone, through inotify. Closes are watched too, since
+// inotify merges an event into an identical one still unread.
+class OpenWatch {
+  public:
+    explicit OpenWatch(const fs::path& path)
+        : descriptor_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        EXPECT_GE(::inotify_add_watch(descriptor_, path.c_str(), IN_OPEN | IN_CLOSE), 0) << path;
+    }
+    ~OpenWatch() { ::close(descriptor_); }
+    OpenWatch(const OpenWatch&) = delete;
+    OpenWatch& operator=(const OpenWatch&) = delete;
+
+    int opens() const {
+        int count = 0;
+        alignas(inotify_event) char events[4096];
+        for (ssize_t size; (size = ::read(descriptor_, events, sizeof events)) > 0;) {
+            for (ssize_t offset = 0; offset < size;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(events + offset);
+                count += (event->mask & IN_OPEN) != 0;
+                offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return count;
+    }
+
+  private:
+    int descriptor_;
+};
+
+// A root process reads Info.plist files that any local user may name, through a link in a bundle
+// of their own; opening a device can act on it (a watchdog armed, a tape rewound), so nothing but a
+// regular file is opened. A FIFO and a folder stand in for devices here: their opens can be seen.
+TEST(FileReading, NothingButARegularFileIsOpened) {
+    const TemporaryFolder folder;
+    const auto fifo = folder.path() / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto inner = folder.path() / "folder";
+    fs::create_directory(inner);
+    const auto file = folder.path() / "Info.plist";
+    writeFile(file, R"(<plist version="1.0"><dict><key>a</key><true/></dict></plist>)");
+    for (const auto& [target, readable] :
+         {std::pair{fifo, false}, std::pair{inner, false}, std::pair{file, true}}) {
+        const auto link = folder.path() / ("link-to-" + target.filename().string());
+        fs::create_symlink(target, link);
+        const OpenWatch watch(target);
+        EXPECT_EQ(readRegularFile(target, 1024).has_value(), readable) << target;
+        EXPECT_EQ(readPropertyList(link, kBundleInfoSizeLimit).has_value(), readable) << link;
+        EXPECT_EQ(watch.opens(), readable ? 2 : 0) << target;
+    }
 }
 
 } // namespace

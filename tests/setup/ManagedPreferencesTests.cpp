@@ -57,6 +57,33 @@ TEST(ManagedPreferences, FallsBackToThePerUserFileButARefusedProfileThrowsFirst)
     EXPECT_EQ(out.str(), "");
 }
 
+// The user name is HOME's last piece, or SUDO_USER, or USER: whatever started Setup set there. Only
+// one folder name leads to a per-user profile; ".." or a name with "/" in it would lead out of
+// the managed preferences, to a file that whoever may write there wrote.
+TEST(ManagedPreferences, OnlyAUserNameThatIsOneFolderNameHasAPerUserProfile) {
+    const struct {
+        std::string userName;
+        bool read;
+    } cases[] = {
+        {"jane", true},
+        {"..", false},
+        {"../..", false},
+        {"../../tmp/planted", false},
+        {"jane/../../elsewhere", false},
+    };
+    for (const auto& example : cases) {
+        const TemporaryFolder root;
+        std::ostringstream out;
+        const auto whereItLeads = root.path() / "Library/Managed Preferences" / example.userName /
+                                  ManagedPreferences::kPreferencesFileName;
+        fs::create_directories(whereItLeads.parent_path());
+        writePythonPropertyList(whereItLeads, "{'reg-token': 'planted'}");
+        const ManagedPreferences preferences{root.path().string(), example.userName, out};
+        EXPECT_EQ(preferences.profile().has_value(), example.read) << example.userName;
+        EXPECT_EQ(preferences.perUserFile().empty(), !example.read) << example.userName;
+    }
+}
+
 // Tells whether a line was pushed out at once, as lines must be while commands share the terminal.
 struct FlushRecordingStream : std::ostream {
     struct Buffer : std::stringbuf {

@@ -1,7 +1,7 @@
 """The real Setup in worlds that push back: the agent's daemon running from inside the agent's
 bundle, a local user's many programs each from a bundle of its own with a large Info.plist, a
-command whose output outgrows the memory Setup may use, and seed temporaries left by earlier runs
-that were killed."""
+command whose output outgrows the memory Setup may use, seed temporaries left by earlier runs that
+were killed, and a start with SIGCHLD ignored."""
 
 import ctypes
 import os
@@ -141,6 +141,25 @@ class OutputBeyondMemoryTest(SetupTestCase):
         self.assertNotIn("<defunct>", session.processes)
         self.assertEqual(self.launchctl(world), [])
         self.assert_app_not_opened(session)
+
+
+class IgnoredChildSignalTest(SetupTestCase):
+    def test_an_install_started_with_child_signals_ignored_reads_as_it_went(self):
+        # Whatever starts Setup may ignore SIGCHLD (daemons often do), and an ignored SIGCHLD
+        # stays ignored across exec: the system would reap every command and take its status.
+        world = self.new_world()
+        session = self.run_in(world, ["/usr/bin/python3", "-c", """if True:
+            import os, signal
+            signal.signal(signal.SIGCHLD, signal.SIG_IGN)
+            os.execv("/usr/local/bin/Setup",
+                     ["Setup", "REG_TOKEN=t", "ENCRYPTION_KEY=long enough key"])
+        """], product=PRODUCT)
+        self.assertEqual(session.lines, [CHECKING, NO_MDM, INSTALLING_USER])
+        self.assertEqual(session.status, 0)
+        self.assert_registered(world, "-reg-token=t")
+        self.assert_key(world, "long enough key")
+        self.assert_daemons_started(world, session)
+        self.assert_app_opened(session)
 
 
 class StaleSeedTemporaryTest(SetupTestCase):
