@@ -1,0 +1,31 @@
+cmake_minimum_required(VERSION 3.25)
+
+# Fails when a source file in SOURCE_DIR includes a header of a folder above its own. Each folder
+# may include its own headers and those of the folders below it; setup/ and app/ stand side by side.
+set(below_format "")
+set(below_platform format)
+set(below_exec format platform)
+set(below_engine format platform exec)
+set(below_setup format platform exec engine)
+set(below_app format platform exec engine)
+
+set(violations "")
+foreach(folder IN ITEMS format platform exec engine setup app)
+    set(allowed ${folder} ${below_${folder}})
+    file(GLOB sources "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
+    foreach(source IN LISTS sources)
+        file(STRINGS "${source}" includes REGEX "^#include \"[a-z]+/")
+        foreach(line IN LISTS includes)
+            string(REGEX REPLACE "^#include \"([a-z]+)/.*" "\\1" included "${line}")
+            if(NOT included IN_LIST allowed AND NOT included STREQUAL "talvo")
+                file(RELATIVE_PATH name "${SOURCE_DIR}" "${source}")
+                list(APPEND violations "${name}: ${line}")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+
+if(violations)
+    list(JOIN violations "\n  " listed)
+    message(FATAL_ERROR "Includes that run upward:\n  ${listed}")
+endif()
