@@ -28,6 +28,17 @@ def presets():
             for kind in ("configurePresets", "buildPresets", "testPresets")}
 
 
+def script_with_its_parts():
+    """scripts/test-on-mac with the parts it sources put in their place, so that shellcheck
+    sees each variable and function where it is defined."""
+    def part(match):
+        text = (REPOSITORY / "tests" / "mac" / "on-mac" / match.group(1)).read_text()
+        return text.removeprefix("# shellcheck shell=sh\n")
+    script = (REPOSITORY / "scripts" / "test-on-mac").read_text()
+    return re.sub(r'^# shellcheck source=.*\n\. "\$parts/([\w.-]+)"\n', part, script,
+                  flags=re.MULTILINE)
+
+
 def debian_upstream_version(package):
     version = subprocess.run(["dpkg-query", "-W", "-f", "${Version}", package],
                              capture_output=True, text=True, check=True).stdout
@@ -58,8 +69,8 @@ class WorkflowTest(unittest.TestCase):
                 result = subprocess.run(["shellcheck", "-s", "bash", "-"], input=text,
                                         capture_output=True, text=True)
                 self.assertEqual(result.returncode, 0, result.stdout)
-        result = subprocess.run(["shellcheck", "-s", "sh", "scripts/test-on-mac"],
-                                cwd=REPOSITORY, capture_output=True, text=True)
+        result = subprocess.run(["shellcheck", "-s", "sh", "-"], input=script_with_its_parts(),
+                                capture_output=True, text=True)
         self.assertEqual(result.returncode, 0, result.stdout)
 
     def test_what_it_names_exists(self):

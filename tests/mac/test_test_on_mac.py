@@ -71,7 +71,7 @@ class TestOnMacDryRun(unittest.TestCase):
 
     def new_world(self, name):
         """A computer without the agent: the folders a Mac has, an empty System keychain, and
-        the script with the stand-in's source and the fake log where the sandbox sees them."""
+        the script with its parts and the fake log where the sandbox sees them."""
         world = WORLDS / f"test-on-mac.{name}"
         if world.exists():
             shutil.rmtree(world)
@@ -79,12 +79,11 @@ class TestOnMacDryRun(unittest.TestCase):
         repository = f"repository-{name}"
         for folder in ("Applications", "Library/LaunchDaemons", "Library/Keychains",
                        "Library/Application Support", "world/log", "world/control",
-                       "world/mac-fakes", f"world/{repository}/scripts",
-                       f"world/{repository}/tests/mac"):
+                       "world/mac-fakes", f"world/{repository}/scripts"):
             (world / folder).mkdir(parents=True)
         (world / KEYCHAIN).write_text('{"items": []}\n')
         shutil.copy(REPOSITORY / "scripts" / "test-on-mac", world / f"world/{repository}/scripts")
-        shutil.copy(HERE / "agent_stand_in.c", world / f"world/{repository}/tests/mac")
+        shutil.copytree(HERE / "on-mac", world / f"world/{repository}/tests/mac/on-mac")
         shutil.copy(HERE / "fakes" / "log", world / "world/mac-fakes")
         self.script = f"/var/world/{repository}/scripts/test-on-mac"
         return world
