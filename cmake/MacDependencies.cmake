@@ -26,11 +26,11 @@ add_library(PkgConfig::UTF8PROC ALIAS talvo_macos_utf8proc)
 # libplist's C library with the few answers its configure script would find on macOS. The 2.2
 # series only, as on Linux (see the top-level CMakeLists.txt).
 set(plist_dir ${TALVO_MACOS_SOURCES}/libplist)
-# The Debian changelog's first line names the source package's version, e.g. "libplist (2.2.0-6)".
-file(STRINGS ${plist_dir}/debian/changelog plist_changelog LIMIT_COUNT 1)
-string(REGEX MATCH "^libplist \\(([^)]*)\\)" unused "${plist_changelog}")
+# configure.ac names the release, e.g. "AC_INIT([libplist], [2.2.0], ...".
+file(STRINGS ${plist_dir}/configure.ac plist_init REGEX "^AC_INIT\\(" LIMIT_COUNT 1)
+string(REGEX MATCH "^AC_INIT\\(\\[libplist\\], \\[([^]]*)\\]" unused "${plist_init}")
 set(plist_version ${CMAKE_MATCH_1})
-if(NOT plist_version MATCHES "^2\\.2[.-]")
+if(NOT plist_version MATCHES "^2\\.2\\.")
     message(FATAL_ERROR "${plist_dir} holds libplist '${plist_version}'; Setup needs 2.2.x: "
                         "run scripts/install-macos-deps")
 endif()
@@ -67,13 +67,17 @@ target_include_directories(talvo_macos_plist
 talvo_third_party(talvo_macos_plist)
 add_library(PkgConfig::PLIST ALIAS talvo_macos_plist)
 
-# nlohmann-json is header-only: Debian's headers are used as they are, from a copy of their own
-# folder so that the build machine's /usr/include (glibc's headers) never reaches the target.
+# nlohmann-json is header-only: Debian's headers (or those of TALVO_MACOS_JSON_INCLUDE) are used
+# as they are, from a copy of their own folder so that the build machine's /usr/include (glibc's
+# headers) never reaches the target.
+if(NOT TALVO_MACOS_JSON_INCLUDE)
+    set(TALVO_MACOS_JSON_INCLUDE /usr/include)
+endif()
 set(json_include_dir ${CMAKE_BINARY_DIR}/macos-dependencies/json/include)
-if(NOT EXISTS /usr/include/nlohmann/json.hpp)
+if(NOT EXISTS ${TALVO_MACOS_JSON_INCLUDE}/nlohmann/json.hpp)
     message(FATAL_ERROR "nlohmann-json3-dev is missing: run scripts/install-macos-deps")
 endif()
-file(COPY /usr/include/nlohmann DESTINATION ${json_include_dir})
+file(COPY ${TALVO_MACOS_JSON_INCLUDE}/nlohmann DESTINATION ${json_include_dir})
 set(json_config_dir ${CMAKE_BINARY_DIR}/macos-dependencies/json/cmake)
 file(WRITE ${json_config_dir}/nlohmann_jsonConfig.cmake "
 if(NOT TARGET nlohmann_json::nlohmann_json)
@@ -83,7 +87,7 @@ if(NOT TARGET nlohmann_json::nlohmann_json)
         INTERFACE_INCLUDE_DIRECTORIES ${json_include_dir})
 endif()
 ")
-file(STRINGS /usr/include/nlohmann/detail/abi_macros.hpp json_version_lines
+file(STRINGS ${TALVO_MACOS_JSON_INCLUDE}/nlohmann/detail/abi_macros.hpp json_version_lines
      REGEX "#define NLOHMANN_JSON_VERSION_(MAJOR|MINOR|PATCH) +[0-9]+")
 set(json_version_parts)
 foreach(line IN LISTS json_version_lines)
