@@ -18,7 +18,7 @@ FAULTS = [
     dict(area="setup", id="clean-up-by-value", what="clean-up counts only when its value is true",
          old="result.cleanUp = find(settings, kCleanUp.name) != nullptr;",
          new="result.cleanUp = find(settings, kCleanUp.name) != nullptr && "
-             "find(settings, kCleanUp.name)->value == PropertyValue{true};"),
+             "*find(settings, kCleanUp.name) == PropertyValue{true};"),
     dict(area="setup", id="seed-path-unquoted", what="the seed file's path reaches the agent unquoted",
          old='seedFileWord = "\\"" + seedFile_ + "\\"";',
          new="seedFileWord = seedFile_;"),
