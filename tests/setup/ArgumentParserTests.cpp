@@ -47,6 +47,7 @@ TEST(ArgumentParser, WordsSetTheirFieldsTheLastOneWinning) {
         {{"REG_TOKEN=a", "REG_TOKEN=", "REG_TOKEN", "REG-TOKEN=x"},
          {"a", kNone, kNone, kNone, kNone}},
         {{"REG_SERV\u0131CE=x", "REG_TO\u212aEN=t"}, {"t", "x", kNone, kNone, kNone}},
+        {{"SEED_PATH=/a", "seed_path=/b"}, {kNone, kNone, kNone, "/b", kNone}},
         {{"clean_install= Yes\n"}, {kNone, kNone, kNone, kNone, true}},
         {{"CLEAN_INSTALL=1", "CLEAN_INSTALL=maybe"}, {kNone, kNone, kNone, kNone, true}},
         {{"CLEAN_INSTALL=1", "CLEAN_INSTALL=NO"}, {kNone, kNone, kNone, kNone, false}},
