@@ -146,38 +146,33 @@ std::string pieceIn(const std::string& entry, const std::string& secret) {
 // masked and its output withheld, on both paths.
 TEST(InstallerLog, ACommandCarryingASecretIsLoggedMaskedAndWithoutItsOutput) {
     const std::string withheld = "; output withheld, the command carries a secret";
+    const std::string agentCommand = kAgent + " daemon --init -reg-token=******** -reg-service=svc";
+    const std::string keyCommand = "security add-generic-password " + kKeyItem +
+                                   R"( -l "TalvoBackupAgent" -w "********" -T )" + kAgent +
+                                   kKeychain;
     for (const auto& secret : kSecrets) {
         for (const unsigned userId : {0u, 501u}) {
-            const bool superuser = userId == 0;
-            FakeComputer agent;
-            agent.userId = userId;
+            FakeComputer agent, key;
+            agent.userId = key.userId = userId;
             agent.failures["daemon --init"] = 3;
             agent.privileged["daemon --init"] = {Kind::ran, 3};
             agent.output = "registration failed for " + secret;
             EXPECT_THROW(agent.installer.run({secret, "svc", {}, {}, {}}), Error);
-
-            FakeComputer key;
-            key.userId = userId;
             key.failures["add-"] = 45;
             key.privileged["add-"] = {Kind::dismissed, 0};
             key.output = "echoing " + secret;
             key.installer.createCustomerKey(secret);
 
-            const std::string agentCommand =
-                kAgent + " daemon --init -reg-token=******** -reg-service=svc";
-            const std::string keyCommand = "security add-generic-password " + kKeyItem +
-                                           R"( -l "TalvoBackupAgent" -w "********" -T )" + kAgent +
-                                           kKeychain;
+            const Lines logged{agent.logged.at(0), key.logged.at(0)};
             const Lines expected =
-                superuser
+                userId == 0
                     ? Lines{"Command failed with exit status 3: sudo " + agentCommand + withheld,
                             "Command failed with exit status 45: " + keyCommand + withheld}
                     : Lines{"Privileged command failed (exit status 3): " + agentCommand,
-                            "Privileged command failed (authentication dismissed, status "
-                            "126): " +
+                            "Privileged command failed (authentication dismissed, status 126): " +
                                 keyCommand};
-            EXPECT_EQ((Lines{agent.logged.at(0), key.logged.at(0)}), expected);
-            for (const auto& entry : {agent.logged.at(0), key.logged.at(0)}) {
+            EXPECT_EQ(logged, expected);
+            for (const auto& entry : logged) {
                 EXPECT_EQ(pieceIn(entry, secret), "") << entry;
             }
         }

@@ -50,6 +50,7 @@ TEST(ShellCommandRunner, FailuresThrowTheStatusAloneWithTheLastLineForTheLog) {
 
 // The elevation tool logs its command line; a privileged command may carry a passphrase. The
 // command reaches the shell whole and byte-exact on stdin, and reads end of file there itself.
+// The tool passes on whatever umask and folder the caller had: the command gets the system's.
 TEST(ShellCommandRunner, SudoKeepsTheCommandOffTheElevationToolsCommandLine) {
     const test::TemporaryFolder folder;
     const auto log = folder.path() / "elevation.log";
@@ -57,29 +58,21 @@ TEST(ShellCommandRunner, SudoKeepsTheCommandOffTheElevationToolsCommandLine) {
     const test::ScopedStandInSetting logTo("TALVO_FAKE_PKEXEC_LOG", log.string());
     // A backslash before a line end and at the very end, as a line-wise reader could mangle them.
     const std::string secret = "pass \"phrase\" $HOME `x` \\\n\tsecond line \xF0\x9F\x94\x91\\";
-    const std::string command = "printf '%s' '" + secret + "' > '" + written +
-                                "'\nread -r rest; echo \"[$rest]\" >> '" + written +
-                                "'; exit 6\n\n";
-    test::DescriptorCapture standardError(STDERR_FILENO);
-    EXPECT_EQ(Task::sudo(command).statusCode(), 6);
-    EXPECT_EQ(test::readFile(written), secret + "[]\n");
-    const auto logged = test::readFile(log).value_or("");
-    EXPECT_TRUE(logged.starts_with("COMMAND=/bin/sh -c ")) << logged;
-    EXPECT_EQ(logged.find("pass"), std::string::npos) << logged;
-}
-
-// The elevation tool passes on whatever umask and folder the caller had.
-TEST(ShellCommandRunner, SudoRunsWithTheSystemsUmaskInTheRootFolder) {
-    const test::TemporaryFolder folder;
-    const auto written = (folder.path() / "written").string();
+    const std::string command =
+        "printf '%s' '" + secret + "' > '" + written + "'\nread -r rest; echo \"[$rest]\" >> '" +
+        written + "'; umask >> '" + written + "'; pwd >> '" + written + "'; exit 6\n\n";
     const std::filesystem::path before = std::filesystem::current_path();
     const mode_t mask = ::umask(0);
     std::filesystem::current_path(folder.path());
-    const auto outcome = Task::sudo("umask > '" + written + "'; pwd >> '" + written + "'");
+    test::DescriptorCapture standardError(STDERR_FILENO);
+    const auto outcome = Task::sudo(command);
     std::filesystem::current_path(before);
     ::umask(mask);
-    EXPECT_TRUE(outcome.succeeded());
-    EXPECT_EQ(test::readFile(written), "0022\n/\n");
+    EXPECT_EQ(outcome.statusCode(), 6);
+    EXPECT_EQ(test::readFile(written), secret + "[]\n0022\n/\n");
+    const auto logged = test::readFile(log).value_or("");
+    EXPECT_TRUE(logged.starts_with("COMMAND=/bin/sh -c ")) << logged;
+    EXPECT_EQ(logged.find("pass"), std::string::npos) << logged;
 }
 
 // A parent may start us with SIGCHLD ignored (it stays so across exec); the system would then reap

@@ -199,6 +199,16 @@ TEST(RootToolFrames, BrokenOrHostileFramesReadAsNothing) {
     EXPECT_EQ(posix::readUpTo(followed.get(), rest, sizeof rest), 4U);
 }
 
+// What a caller may hand a program it starts: umask 000, every signal blocked, and some ignored.
+void actAsAHostileCaller() {
+    ::umask(0);
+    sigset_t blocked;
+    sigfillset(&blocked);
+    ::sigprocmask(SIG_SETMASK, &blocked, nullptr);
+    ::signal(SIGCHLD, SIG_IGN);
+    ::signal(SIGINT, SIG_IGN);
+}
+
 // The test binary, started as the tool the way the system starts it (real user 501, effective
 // user root), by a caller that hands it everything it can: an environment, umask 000, its own
 // folder, groups, blocked and ignored signals, and descriptors without close-on-exec.
@@ -225,12 +235,7 @@ class StartedTool {
 
         processId_ = ::fork();
         if (processId_ == 0) {
-            ::umask(0);
-            sigset_t blocked;
-            sigfillset(&blocked);
-            ::sigprocmask(SIG_SETMASK, &blocked, nullptr);
-            ::signal(SIGCHLD, SIG_IGN);
-            ::signal(SIGINT, SIG_IGN);
+            actAsAHostileCaller();
             if (::chdir(hostileFolder.c_str()) != 0 || ::dup2(tools.get(), 0) != 0 ||
                 ::dup2(tools.get(), 1) != 1 || ::dup2(inherited.get(), 9) != 9 ||
                 ::dup2(inherited.get(), 100) != 100) {
@@ -317,11 +322,7 @@ TEST(RootTool, ProgramsARootProcessStartsSeeOnlyWhatWeSet) {
     const std::string report = (folder.path() / "report").string();
     const pid_t starter = ::fork();
     if (starter == 0) {
-        ::umask(0);
-        sigset_t blocked;
-        sigfillset(&blocked);
-        ::sigprocmask(SIG_SETMASK, &blocked, nullptr);
-        ::signal(SIGINT, SIG_IGN);
+        actAsAHostileCaller();
         const int inherited = ::open(report.c_str(), O_RDWR | O_CREAT, 0600);
         ::clearenv();
         ::setenv("PATH", (folder.path().string() + ":/usr/bin").c_str(), 1);

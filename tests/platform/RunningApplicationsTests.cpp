@@ -1,4 +1,5 @@
 #include "platform/RunningApplications.h"
+#include "tests/support/OpenCount.h"
 #include "tests/support/TestFiles.h"
 
 #include <csignal>
@@ -7,7 +8,6 @@
 #include <set>
 #include <spawn.h>
 #include <string>
-#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using test::OpenCount;
 using test::TemporaryFolder;
 using test::writeFile;
 
@@ -67,16 +68,25 @@ bool running(const std::string& identifier) {
 }
 
 // Bundles laid out as the agent's: an application with a daemon beside its main executable in
-// Contents/MacOS, a tool in a folder below, and a second application nested there. Identifiers
-// carry the folder's unique name, so that other test runs on the computer cannot answer for ours.
-TEST(RunningApplications, OnlyTheBundlesMainExecutableIsTheApplication) {
+// Contents/MacOS, and a second application nested there. Identifiers carry the folder's unique
+// name, so that other test runs on the computer cannot answer for ours.
+struct ExampleBundles {
     const TemporaryFolder folder;
     const std::string appIdentifier = "com.example." + folder.path().filename().string();
     const std::string statusIdentifier = appIdentifier + ".status";
-    const auto app = folder.path() / "Example App.app";
-    const auto statusApp = app / "Contents/MacOS/ExampleStatus.app";
-    makeBundle(app, appIdentifier, "Example App");
-    makeBundle(statusApp, statusIdentifier, "ExampleStatus");
+    const fs::path app = folder.path() / "Example App.app";
+    const fs::path statusApp = app / "Contents/MacOS/ExampleStatus.app";
+
+    ExampleBundles() {
+        makeBundle(app, appIdentifier, "Example App");
+        makeBundle(statusApp, statusIdentifier, "ExampleStatus");
+    }
+};
+
+TEST(RunningApplications, OnlyTheBundlesMainExecutableIsTheApplication) {
+    const ExampleBundles bundles;
+    const auto& [folder, appIdentifier, statusIdentifier, app, statusApp] = bundles;
+    // A tool in a folder below Contents/MacOS, named as the main executable.
     const RunningProgram nestedTool(app / "Contents/MacOS/bin/Example App");
     {
         const RunningProgram daemon(app / "Contents/MacOS/ExampleDaemon");
@@ -100,46 +110,12 @@ TEST(RunningApplications, OnlyTheBundlesMainExecutableIsTheApplication) {
     }
 }
 
-// Counts the times any process opens a file, from now on. Closes are watched too: inotify merges
-// an event into an identical one still unread, and each open's close stands between two opens.
-class OpenCount {
-  public:
-    explicit OpenCount(const fs::path& file)
-        : fd_(::inotify_init1(IN_NONBLOCK)),
-          watch_(::inotify_add_watch(fd_, file.c_str(), IN_OPEN | IN_CLOSE)) {}
-    ~OpenCount() { ::close(fd_); }
-    OpenCount(const OpenCount&) = delete;
-    OpenCount& operator=(const OpenCount&) = delete;
-
-    bool watching() const { return watch_ >= 0; }
-    int opens() {
-        alignas(inotify_event) char events[4096];
-        for (ssize_t size; (size = ::read(fd_, events, sizeof events)) > 0;) {
-            for (ssize_t at = 0; at < size;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(events + at);
-                opens_ += (event->mask & IN_OPEN) != 0;
-                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            }
-        }
-        return opens_;
-    }
-
-  private:
-    int fd_;
-    int watch_;
-    int opens_ = 0;
-};
-
 // One look answers for both identifiers, and each bundle's Info.plist is opened once in it, however
-// many of the bundle's programs run.
-TEST(RunningApplications, OneLookReadsEachBundleOnce) {
-    const TemporaryFolder folder;
-    const std::string appIdentifier = "com.example." + folder.path().filename().string();
-    const std::string statusIdentifier = appIdentifier + ".status";
-    const auto app = folder.path() / "Example App.app";
-    const auto statusApp = app / "Contents/MacOS/ExampleStatus.app";
-    makeBundle(app, appIdentifier, "Example App");
-    makeBundle(statusApp, statusIdentifier, "ExampleStatus");
+// many of the bundle's programs run. An Info.plist over the limit is not read, so its bundle has
+// no application.
+TEST(RunningApplications, OneLookReadsEachBundleOnceAndOnlyWithinTheLimit) {
+    const ExampleBundles bundles;
+    const auto& [folder, appIdentifier, statusIdentifier, app, statusApp] = bundles;
     const RunningProgram daemon(app / "Contents/MacOS/ExampleDaemon");
     const RunningProgram helper(app / "Contents/MacOS/ExampleHelper");
     const RunningProgram application(app / "Contents/MacOS/Example App");
@@ -152,19 +128,10 @@ TEST(RunningApplications, OneLookReadsEachBundleOnce) {
               (std::set<std::string>{appIdentifier, statusIdentifier}));
     EXPECT_EQ(appInfo.opens(), 1);
     EXPECT_EQ(statusInfo.opens(), 1);
-}
 
-// An Info.plist over the limit is not read, so its bundle has no application.
-TEST(RunningApplications, AnInfoPlistOverTheSizeLimitIsNotRead) {
-    const TemporaryFolder folder;
-    const std::string identifier = "com.example." + folder.path().filename().string();
-    const auto app = folder.path() / "Example App.app";
-    makeBundle(app, identifier, "Example App");
-    const RunningProgram application(app / "Contents/MacOS/Example App");
-    ASSERT_TRUE(application.started());
     const auto size = fs::file_size(app / "Contents/Info.plist");
-    EXPECT_EQ(runningAmong({identifier}, size), std::set<std::string>{identifier});
-    EXPECT_EQ(runningAmong({identifier}, size - 1), std::set<std::string>{});
+    EXPECT_EQ(runningAmong({appIdentifier}, size), std::set<std::string>{appIdentifier});
+    EXPECT_EQ(runningAmong({appIdentifier}, size - 1), std::set<std::string>{});
 }
 
 } // namespace
