@@ -9,8 +9,12 @@ and the readers look at the folder afterwards. Paths given to the World are the 
 import json
 import os
 import plistlib
+import re
 import shutil
+import socket
 import subprocess
+import tempfile
+import threading
 from dataclasses import dataclass, field
 from pathlib import Path
 
@@ -30,6 +34,8 @@ DAEMON_LABELS = ("com.talvo.backup.agent", "com.talvo.backup.agent.updater")
 KEY_ACCOUNT = "talvo/backup/customer-encryption-key"
 KEY_SERVICE = "TalvoBackupAgent"
 USER_NAMES = {"root": "root", "501": "staff1"}
+# Setup's entries in the system log, without syslog's header.
+LOG_ENTRY = re.compile(r"^<\d+>.*? talvo-setup\[\d+\]: (.*)$", re.DOTALL)
 
 
 class WorldUnavailable(Exception):
@@ -265,3 +271,38 @@ class World:
         for item in items:
             item["secret"] = bytes.fromhex(item["secret"])
         return items
+
+
+class SystemLogRecorder:
+    """A datagram socket that receives what syslog(3) sends, kept short of the socket path
+    limit in a folder of its own and linked into the world."""
+
+    def __init__(self, world):
+        self.folder = Path(tempfile.mkdtemp(prefix="talvo-log-"))
+        self.folder.chmod(0o755)
+        path = self.folder / "log"
+        self.socket = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+        self.socket.bind(str(path))
+        path.chmod(0o666)
+        self.socket.settimeout(0.2)
+        os.symlink(path, world.root / "syslog.sock")
+        self.messages = []
+        self.stopping = threading.Event()
+        self.thread = threading.Thread(target=self._receive, daemon=True)
+        self.thread.start()
+
+    def _receive(self):
+        while not self.stopping.is_set():
+            try:
+                self.messages.append(self.socket.recv(65536).decode("utf-8", "surrogateescape"))
+            except socket.timeout:
+                continue
+
+    def entries(self):
+        """Setup's entries so far, in order, without syslog's header."""
+        self.stopping.set()
+        self.thread.join()
+        self.socket.close()
+        (self.folder / "log").unlink()
+        self.folder.rmdir()
+        return [match.group(1) for match in map(LOG_ENTRY.match, self.messages) if match]

@@ -7,8 +7,8 @@ import shutil
 import subprocess
 from pathlib import Path
 
-from test_setup_e2e import CHECKING, INSTALLING_USER, NO_MDM, SHORT_KEY, SetupTestCase
-from worldcase import PRODUCT
+from worldcase import (AGENT_APP_EXECUTABLE, BY_WORDS, CHECKING, NO_MDM, PRODUCT, SHORT_KEY,
+                       SetupTestCase, command_error)
 
 POSTINSTALL = Path(__file__).resolve().parents[2] / "packaging" / "macos" / "postinstall"
 PAYLOAD_SETUP = "/Library/Application Support/Talvo Backup Agent/Installer/Setup"
@@ -43,7 +43,7 @@ class PostinstallTest(SetupTestCase):
         self.assertFalse(session.timed_out, session.stdout)
         return session
 
-    def test_words_reach_setup_whole_and_its_success_is_returned(self):
+    def test_words_reach_setup_whole_and_its_status_is_returned(self):
         # Values keep their inner spaces and shell characters; comments and blank lines are no
         # words; the last line needs no line feed.
         world = self.package_world(
@@ -53,66 +53,47 @@ class PostinstallTest(SetupTestCase):
             "REG_SERVICE=https://backup.example/reg\n"
             "ENCRYPTION_KEY=correct horse  battery * $HOME")
         session = self.postinstall(world)
-        self.assertEqual(session.lines, [CHECKING, NO_MDM, INSTALLING_USER])
-        self.assertEqual(session.status, 0, session.stdout)
+        self.assertEqual((session.lines, session.status), (BY_WORDS, 0))
         self.assert_registered(world, "-reg-token=tok-123",
                                "-reg-service=https://backup.example/reg")
         self.assert_key(world, "correct horse  battery * $HOME")
-        self.assert_app_opened(session)
+        self.assertEqual(session.launched_executables(), [AGENT_APP_EXECUTABLE])
+
+        cases = [
+            # name, words, the agent's setup status, user, Setup's or the script's own status
+            ("short key", "REG_TOKEN=t\nENCRYPTION_KEY=1234567\n", 0, "root", 65,
+             [*BY_WORDS, SHORT_KEY]),
+            ("failed agent setup", "REG_TOKEN=t\nENCRYPTION_KEY=long enough key\n", 9, "root", 9,
+             [*BY_WORDS, command_error(9)]),
+            ("no words", None, 0, "root", 0, [CHECKING, NO_MDM]),
+            ("a normal user", "REG_TOKEN=t\n", 0, "501", 77, []),
+        ]
+        for name, words, agent_status, user, status, lines in cases:
+            with self.subTest(name):
+                world = self.package_world(words)
+                world.set_agent_init_status(agent_status)
+                session = self.postinstall(world, user=user, expect_launch=status != 9)
+                self.assertEqual((session.lines, session.status), (lines, status))
+                if user != "root":
+                    self.assertIn("must run as root", session.stderr)
+                    self.assertEqual(world.calls(), [])
 
     def test_a_byte_order_mark_and_cr_lf_line_ends_are_no_part_of_the_words(self):
         # As editors on other systems save the file; other spaces stay for Setup to judge.
-        expected = "[REG_TOKEN=tok-123]\n[ENCRYPTION_KEY= correct horse ]\n"
+        expected = "[ENCRYPTION_KEY= correct horse ]\n[REG_TOKEN=tok-123]\n"
         for name, words in [
-                ("mark", BOM + "REG_TOKEN=tok-123\nENCRYPTION_KEY= correct horse \n"),
-                ("CR LF", "REG_TOKEN=tok-123\r\n\r\nENCRYPTION_KEY= correct horse \r\n"),
+                ("mark", BOM + "ENCRYPTION_KEY= correct horse \nREG_TOKEN=tok-123\n"),
+                ("CR LF", "ENCRYPTION_KEY= correct horse \r\n\r\nREG_TOKEN=tok-123\r\n"),
                 ("mark, comment, CR LF, no last line feed",
-                 BOM + "# admin\r\nREG_TOKEN=tok-123\r\nENCRYPTION_KEY= correct horse \r"),
+                 BOM + "# admin\r\nENCRYPTION_KEY= correct horse \r\nREG_TOKEN=tok-123\r"),
         ]:
             with self.subTest(name):
                 world = self.package_world(words, setup_program=WORDS_ECHO)
                 session = self.postinstall(world, expect_launch=False)
-                self.assertEqual(session.stdout, expected)
-                self.assertEqual(session.status, 0)
-
-    def test_a_key_first_in_a_file_with_a_byte_order_mark_is_stored(self):
-        world = self.package_world(BOM + "ENCRYPTION_KEY=correct horse\r\nREG_TOKEN=t\r\n")
-        session = self.postinstall(world)
-        self.assertEqual(session.status, 0, session.stdout)
-        self.assert_registered(world, "-reg-token=t")
-        self.assert_key(world, "correct horse")
-
-    def test_setup_failure_status_is_returned(self):
-        world = self.package_world("REG_TOKEN=t\nENCRYPTION_KEY=1234567\n")
-        session = self.postinstall(world)
-        self.assertEqual(session.lines, [CHECKING, NO_MDM, INSTALLING_USER, SHORT_KEY])
-        self.assertEqual(session.status, 65)
-        self.assert_not_registered(world)
-
-    def test_agent_setup_failure_status_is_returned(self):
-        world = self.package_world("REG_TOKEN=t\nENCRYPTION_KEY=long enough key\n")
-        world.set_agent_init_status(9)
-        session = self.postinstall(world, expect_launch=False)
-        self.assertEqual(session.status, 9, session.stdout)
-
-    def test_without_words_setup_runs_with_none(self):
-        world = self.package_world()
-        session = self.postinstall(world)
-        self.assertEqual(session.lines, [CHECKING, NO_MDM])
-        self.assertEqual(session.status, 0)
-        self.assert_not_registered(world)
-        self.assert_app_opened(session)
+                self.assertEqual((session.stdout, session.status), (expected, 0))
 
     def test_is_plain_posix_sh(self):
         # macOS runs it with /bin/sh, which is not the shell the world's tests run it with.
         check = subprocess.run(["shellcheck", "--shell=sh", str(POSTINSTALL)],
                                capture_output=True, text=True)
         self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
-
-    def test_refuses_to_run_setup_as_a_normal_user(self):
-        world = self.package_world("REG_TOKEN=t\nENCRYPTION_KEY=long enough key\n")
-        session = self.postinstall(world, user="501", expect_launch=False)
-        self.assertEqual(session.status, 77)
-        self.assertIn("must run as root", session.stderr)
-        self.assert_not_registered(world)
-        self.assertEqual(world.calls(), [])

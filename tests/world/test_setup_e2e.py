@@ -5,454 +5,220 @@ seed file, the applications)."""
 import datetime
 import unittest
 
-from talvo_world import (AGENT_EXECUTABLE, APP, DATABASE, DAEMON_LABELS, KEY_ACCOUNT,
-                         KEY_SERVICE, KEYCHAIN, SEED_FILE, SUPPORT)
-from worldcase import PRODUCT, WorldTestCase
+from talvo_world import KEYCHAIN, SEED_FILE, SUPPORT
+from worldcase import (ADD, AGENT_APP_EXECUTABLE, AGENT_RUNNING, BOOTED_OUT, BOOTSTRAPPED,
+                       BY_PROFILE, BY_WORDS, CHECKING, DELETE, FIND, KEY_WORDS, NO_MDM, PRODUCT,
+                       RESTARTED, SHORT_KEY, STATUS_RUNNING, UNREADABLE, USERS, Row,
+                       SetupTestCase, add_key_command, agent_command, bootstrap_commands,
+                       command_error)
 
-CHECKING = "Checking MDM..."
-NO_MDM = "No MDM found..."
-INSTALLING_MDM = "Installing MDM..."
-INSTALLING_USER = "Installing User..."
-AGENT_RUNNING = "Talvo Backup Agent is already running."
-STATUS_RUNNING = "Talvo Backup Agent Status is already running."
-SHORT_KEY = 'Error Domain=InputError Code=-1 "Encryption key must be at least 8 characters long."'
-USERS = ("root", "501")
-DAEMON_PLISTS = [f"/Library/LaunchDaemons/{label}.plist" for label in DAEMON_LABELS]
-AGENT_APP_EXECUTABLE = APP + "/Contents/MacOS/Talvo Backup Agent"
-KEY_WORDS = f'-a "{KEY_ACCOUNT}" -s "{KEY_SERVICE}"'
-
-
-def command_error(code):
-    return f'Error Domain=ProcessErrorDomain Code={code} "(null)"'
-
-
-def bootstrap_commands(verb):
-    return [f"sudo launchctl {verb} system {plist}" for plist in DAEMON_PLISTS]
+MDM_SETTINGS = {"reg-token": "mdm", "reg-service": "https://mdm.example",
+                "encryption-key": "mdm passphrase"}
+MDM_INSTALLED = dict(lines=BY_PROFILE, key="mdm passphrase", security=[FIND, ADD],
+                     registered=("-reg-token=mdm", "-reg-service=https://mdm.example"))
+SEED = {"server": "https://backup.example", "port": 8443, "name": "B\u00fcro Mac", "empty": "",
+        "max": 2**64 - 1, "min": -2**63, "when": datetime.datetime(1900, 1, 1), "flag": True,
+        "ratio": 0.5, "list": [1, "a"], "nested": {"k": "v"}, "blob": b"\x00\xff"}
+# In the file's order, which is plistlib's sorted one; no line feed after the last.
+SEED_TEXT = "\n".join([
+    "blob = AP8=", "empty = ", "flag = 1", 'list = [1,"a"]', "max = 18446744073709551615",
+    "min = -9223372036854775808", "name = B\u00fcro Mac", 'nested = {"k":"v"}', "port = 8443",
+    "ratio = 0.5", "server = https://backup.example", "when = 1900-01-01T00:00:00Z"]).encode()
 
 
-def agent_command(*options):
-    return " ".join([f'"{AGENT_EXECUTABLE}" daemon --init', *options])
+def configured(world, old_key=None):
+    world.configure_agent()
+    if old_key:
+        world.store_key(old_key)
 
 
-def add_key_command(passphrase):
-    """As a normal user's run hands it over: without "sudo", which would log the passphrase."""
-    return (f'security add-generic-password {KEY_WORDS} -l "{KEY_SERVICE}" '
-            f'-w "{passphrase}" -T "{AGENT_EXECUTABLE}" "{KEYCHAIN}"')
+def profiles(*placed, broken_computer_wide=False):
+    """Places (settings, owner, binary) profiles; the computer-wide one may be half a file."""
+    def arrange(world):
+        if broken_computer_wide:
+            world.write(world.profile_path(), b"<plist><dict><key>half")
+        for settings, owner, binary in placed:
+            world.set_profile(settings, binary=binary, user=owner)
+    return arrange
 
 
-class SetupTestCase(WorldTestCase):
-    """Assertions about a world after a Setup session."""
-
-    def registrations(self, world):
-        return world.agent_calls()
-
-    def assert_registered(self, world, *options):
-        calls = self.registrations(world)
-        self.assertEqual([call.argv for call in calls], [["daemon", "--init", *options]])
-        self.assertEqual(calls[0].uid, 0, "the agent's setup must run as root")
-        self.assertTrue(world.exists(DATABASE))
-
-    def assert_not_registered(self, world):
-        self.assertEqual(self.registrations(world), [])
-
-    def assert_key(self, world, passphrase):
-        items = world.keychain_items()
-        self.assertEqual(len(items), 1, items)
-        item = items[0]
-        self.assertEqual(item["secret"], passphrase.encode())
-        self.assertEqual((item["account"], item["service"], item["label"]),
-                         (KEY_ACCOUNT, KEY_SERVICE, KEY_SERVICE))
-        self.assertEqual(item["trustedApplications"], [AGENT_EXECUTABLE])
-
-    def assert_no_key(self, world):
-        self.assertEqual(world.keychain_items(), [])
-        changes = [call for call in world.calls("security")
-                   if call["argv"][0] != "find-generic-password"]
-        self.assertEqual(changes, [])
-
-    def launchctl(self, world):
-        return [(call["argv"][0], call["argv"][2], call["status"])
-                for call in world.calls("launchctl")]
-
-    def assert_daemons_started(self, world, session, after=()):
-        self.assertEqual(self.launchctl(world),
-                         [*after, *(("bootstrap", plist, 0) for plist in DAEMON_PLISTS)])
-        self.assertEqual(session.loaded_daemons, set(DAEMON_LABELS))
-
-    def assert_no_daemons(self, world, session):
-        self.assertEqual(self.launchctl(world), [])
-        self.assertEqual(session.loaded_daemons, set())
-
-    def assert_app_opened(self, session):
-        self.assertEqual(session.launched_executables(), [AGENT_APP_EXECUTABLE])
-
-    def assert_app_not_opened(self, session):
-        self.assertEqual(session.launched_executables(), [])
-
-    def privileged(self, world):
-        """The command lines run through pkexec, each handed to one fixed /bin/sh -c script on
-        its stdin."""
-        calls = world.calls("pkexec")
-        for call in calls:
-            self.assertEqual(call["argv"][:2], ["/bin/sh", "-c"], call)
-            self.assertEqual(call["argv"], calls[0]["argv"], "pkexec's command line is fixed")
-        return [call["stdin"] for call in calls]
+def by_environment(world):
+    for user in ("alice", "bob", "carol"):
+        world.set_profile({"reg-token": user}, user=user)
 
 
-class WordsInstallTest(SetupTestCase):
-    def test_first_install_registers_stores_the_key_and_starts_the_daemons(self):
-        words = ["REG_TOKEN=tok-123", "REG_SERVICE=https://backup.example/reg",
-                 "ENCRYPTION_KEY=correct horse battery"]
-        for user in USERS:
-            with self.subTest(user=user):
-                world = self.new_world()
-                session = self.setup(world, *words, user=user)
-                self.assertEqual(session.lines, [CHECKING, NO_MDM, INSTALLING_USER])
-                self.assertEqual(session.status, 0)
-                self.assert_registered(world, "-reg-token=tok-123",
-                                       "-reg-service=https://backup.example/reg")
-                self.assert_key(world, "correct horse battery")
-                # No agent process was running, so nothing was booted out first.
-                self.assert_daemons_started(world, session)
-                self.assert_app_opened(session)
-
-                find = world.calls("security")[0]
-                self.assertEqual(find["argv"][0], "find-generic-password")
-                self.assertEqual(find["uid"], 0 if user == "root" else 501,
-                                 "the key is looked for with the user's own rights")
-                self.assertNotIn("delete-generic-password",
-                                 [call["argv"][0] for call in world.calls("security")])
-                if user == "root":
-                    self.assertEqual(self.privileged(world), [])
-                else:
-                    self.assertEqual(self.privileged(world), [
-                        agent_command("-reg-token=tok-123",
-                                      "-reg-service=https://backup.example/reg"),
-                        add_key_command("correct horse battery"),
-                        *bootstrap_commands("bootstrap"),
-                    ])
-
-    def test_words_are_matched_loosely_and_odd_ones_ignored(self):
-        world = self.new_world()
-        session = self.setup(world, "seed_path=/Users/Shared/Seed.conf", " reg_token = spaced ",
-                             "REG_SERVICE=a=b", "CLEAN_INSTALL=maybe", "--help",
-                             "-seed-path=/ignored", "REG_TOKEN=")
-        self.assertEqual(session.lines, [CHECKING, NO_MDM, INSTALLING_USER])
-        self.assertEqual(session.status, 0)
-        self.assert_registered(world, "-reg-token=spaced", "-reg-service=a=b",
-                               "-seed-path=/Users/Shared/Seed.conf")
-        self.assertEqual(world.calls("security"), [])
-
-    def test_only_unknown_words_install_with_no_settings(self):
-        for user in USERS:
-            with self.subTest(user=user):
-                world = self.new_world()
-                session = self.setup(world, "--help", user=user)
-                self.assertEqual(session.lines, [CHECKING, NO_MDM, INSTALLING_USER])
-                self.assertEqual(session.status, 0)
-                self.assert_registered(world)
-                self.assertEqual(world.calls("security"), [])
-                self.assert_daemons_started(world, session)
-                self.assert_app_opened(session)
+class WordsTest(SetupTestCase):
+    def test_rows(self):
+        self.check_rows([
+            Row("first install", ("REG_TOKEN=tok-123", "REG_SERVICE=https://backup.example/reg",
+                                  "ENCRYPTION_KEY=correct horse battery"),
+                registered=("-reg-token=tok-123", "-reg-service=https://backup.example/reg"),
+                key="correct horse battery", security=[FIND, ADD],
+                privileged=[agent_command("-reg-token=tok-123",
+                                          "-reg-service=https://backup.example/reg"),
+                            add_key_command("correct horse battery"),
+                            *bootstrap_commands("bootstrap")]),
+            Row("only unknown words", ("--help",), registered=()),
+            Row("no words, no profile", lines=[CHECKING, NO_MDM], daemons=[]),
+            Row("no words, no profile, configured", lines=[CHECKING, NO_MDM],
+                arrange=configured),
+            Row("configured, words without clean-up", ("REG_TOKEN=x", "ENCRYPTION_KEY=short7c",
+                                                       "CLEAN_INSTALL=no"),
+                lines=[CHECKING, NO_MDM], arrange=lambda w: configured(w, b"old secret"),
+                key="old secret"),
+            Row("configured, clean install", ("CLEAN_INSTALL=YES", "REG_TOKEN=t",
+                                              "ENCRYPTION_KEY=new passphrase"),
+                arrange=lambda w: configured(w, b"old secret"),
+                registered=("-reg-token=t", "-clean-up"), key="new passphrase",
+                security=[FIND, DELETE, ADD],
+                privileged=[agent_command("-reg-token=t", "-clean-up"),
+                            f'sudo security delete-generic-password {KEY_WORDS} "{KEYCHAIN}"',
+                            add_key_command("new passphrase"), *bootstrap_commands("bootstrap")]),
+            Row("short key", ("REG_TOKEN=t", "ENCRYPTION_KEY=1234567"), privileged=[],
+                lines=[*BY_WORDS, SHORT_KEY], status=65, daemons=[]),
+        ])
 
 
-class ProfileInstallTest(SetupTestCase):
-    def test_profile_forms_and_places(self):
-        cases = [
-            # name, user, binary, where the valid profile is, a broken computer-wide one
-            ("xml", "root", False, None, False),
-            ("binary", "501", True, None, False),
-            ("per-user root", "root", False, "root", True),
-            ("per-user 501", "501", True, "staff1", True),
-            ("per-user only", "501", False, "staff1", False),
-        ]
-        for name, user, binary, owner, broken_computer_wide in cases:
-            with self.subTest(name):
-                world = self.new_world()
-                settings = {"reg-token": f"mdm-{user}", "reg-service": "https://mdm.example",
-                            "encryption-key": "mdm passphrase"}
-                world.set_profile(settings, binary=binary, user=owner)
-                if broken_computer_wide:
-                    world.write(world.profile_path(), b"<plist><dict><key>half")
-                session = self.setup(world, user=user)
-                self.assertEqual(session.lines, [CHECKING, INSTALLING_MDM])
-                self.assertEqual(session.status, 0)
-                self.assert_registered(world, f"-reg-token=mdm-{user}",
-                                       "-reg-service=https://mdm.example")
-                self.assert_key(world, "mdm passphrase")
-                self.assert_daemons_started(world, session)
-                self.assert_app_opened(session)
-
-    def test_computer_wide_profile_wins_over_the_users_and_other_users_are_not_read(self):
-        world = self.new_world()
-        world.set_profile({"reg-token": "computer"})
-        world.set_profile({"reg-token": "user"}, user="staff1")
-        session = self.setup(world, user="501")
-        self.assertEqual(session.status, 0)
-        self.assert_registered(world, "-reg-token=computer")
-
-        world = self.new_world()
-        world.set_profile({"reg-token": "someone else"}, user="staff2")
-        session = self.setup(world, "REG_TOKEN=words", user="501")
-        self.assertEqual(session.lines, [CHECKING, NO_MDM, INSTALLING_USER])
-        self.assert_registered(world, "-reg-token=words")
-
-    def test_the_user_of_the_per_user_profile_comes_from_the_environment(self):
-        cases = [
-            ("alice", ["HOME=/Users/alice", "SUDO_USER=bob", "USER=carol"]),
-            ("bob", ["-u", "HOME", "SUDO_USER=bob", "USER=carol"]),
-            ("carol", ["-u", "HOME", "-u", "SUDO_USER", "USER=carol"]),
-        ]
-        for name, environment in cases:
-            with self.subTest(name):
-                world = self.new_world()
-                for user in ("alice", "bob", "carol"):
-                    world.set_profile({"reg-token": user}, user=user)
-                session = self.run_in(world, ["env", *environment, "/usr/local/bin/Setup"],
-                                      product=PRODUCT)
-                self.assertEqual(session.lines, [CHECKING, INSTALLING_MDM])
-                self.assert_registered(world, f"-reg-token={name}")
-
-    def test_words_are_ignored_when_a_profile_exists(self):
-        world = self.new_world()
-        world.set_profile({"reg-token": "from-profile"})
-        session = self.setup(world, "REG_TOKEN=from-words", "ENCRYPTION_KEY=short",
-                             "CLEAN_INSTALL=yes")
-        self.assertEqual(session.lines, [CHECKING, INSTALLING_MDM])
-        self.assertEqual(session.status, 0)
-        self.assert_registered(world, "-reg-token=from-profile")
-        self.assert_no_key(world)
-
-    def test_empty_profile_installs_with_no_settings(self):
-        for user in USERS:
-            with self.subTest(user=user):
-                world = self.new_world()
-                world.set_profile({})
-                session = self.setup(world, user=user)
-                self.assertEqual(session.lines, [CHECKING, INSTALLING_MDM])
-                self.assertEqual(session.status, 0)
-                self.assert_registered(world)
-                self.assertEqual(world.calls("security"), [])
-                self.assert_daemons_started(world, session)
-
-    def test_profile_without_a_dictionary_at_its_root_is_no_profile(self):
-        world = self.new_world()
-        world.write_plist(world.profile_path(), ["reg-token", "t"])
-        session = self.setup(world, "REG_TOKEN=words")
-        self.assertEqual(session.lines, [CHECKING, NO_MDM, INSTALLING_USER])
-        self.assert_registered(world, "-reg-token=words")
-
-    def test_seed_values_of_every_property_list_type_are_written(self):
-        world = self.new_world()
-        world.set_profile({"seed-config": {
-            "flag": True, "ratio": 0.5, "list": [1, "a"], "nested": {"k": "v"},
-            "blob": b"\x00\xff", "when": datetime.datetime(2024, 1, 2, 3, 4, 5)}})
-        session = self.setup(world)
-        self.assertEqual(session.lines, [CHECKING, INSTALLING_MDM])
-        self.assertEqual(session.status, 0)
-        lines = world.read(SEED_FILE).decode().split("\n")
-        self.assertEqual(sorted(line.split(" = ", 1)[0] for line in lines),
-                         ["blob", "flag", "list", "nested", "ratio", "when"])
-        self.assert_registered(world, f"-seed-path={SEED_FILE}")
-
-    def test_clean_up_counts_by_presence_and_wrong_types_are_absent(self):
-        world = self.new_world()
-        world.configure_agent()
-        world.set_profile({"clean-up": False, "reg-token": 5, "reg-service": "svc",
-                           "encryption-key": ["not", "text"]})
-        session = self.setup(world)
-        self.assertEqual(session.lines, [CHECKING, INSTALLING_MDM])
-        self.assertEqual(session.status, 0)
-        self.assert_registered(world, "-reg-service=svc", "-clean-up")
-        self.assertEqual(world.calls("security"), [])
+class ProfileTest(SetupTestCase):
+    def test_rows(self):
+        self.check_rows([
+            Row("computer-wide XML profile", users=("root",),
+                arrange=profiles((MDM_SETTINGS, None, False)), **MDM_INSTALLED),
+            Row("per-user binary profile behind a broken computer-wide one", users=("501",),
+                arrange=profiles((MDM_SETTINGS, "staff1", True), broken_computer_wide=True),
+                **MDM_INSTALLED),
+            Row("root's per-user profile behind a broken computer-wide one", users=("root",),
+                arrange=profiles((MDM_SETTINGS, "root", False), broken_computer_wide=True),
+                **MDM_INSTALLED),
+            Row("the computer-wide profile wins over the user's", users=("501",),
+                arrange=profiles(({"reg-token": "computer"}, None, False),
+                                 ({"reg-token": "user"}, "staff1", False)),
+                lines=BY_PROFILE, registered=("-reg-token=computer",)),
+            Row("another user's profile is not read", ("REG_TOKEN=words",), users=("501",),
+                arrange=profiles(({"reg-token": "someone else"}, "staff2", False)),
+                registered=("-reg-token=words",)),
+            Row("words beside a profile are ignored", ("REG_TOKEN=from-words",
+                                                       "ENCRYPTION_KEY=short", "CLEAN_INSTALL=yes"),
+                arrange=profiles(({"reg-token": "from-profile"}, None, False)),
+                lines=BY_PROFILE, registered=("-reg-token=from-profile",)),
+            Row("empty profile", arrange=profiles(({}, None, False)), lines=BY_PROFILE,
+                registered=()),
+            Row("clean-up counts by presence, values of other types are absent", users=("root",),
+                arrange=lambda w: (w.configure_agent(), w.set_profile({
+                    "clean-up": False, "reg-token": 5, "reg-service": "svc",
+                    "encryption-key": ["not", "text"]})),
+                lines=BY_PROFILE, registered=("-reg-service=svc", "-clean-up")),
+            Row("configured, profile without clean-up", ("CLEAN_INSTALL=yes",), users=("root",),
+                arrange=lambda w: (w.configure_agent(), w.set_profile(MDM_SETTINGS)),
+                lines=[CHECKING]),
+            Row("short key in a profile", users=("root",),
+                arrange=profiles(({"reg-token": "t", "encryption-key": "short"}, None, False)),
+                lines=[*BY_PROFILE, SHORT_KEY], status=65, daemons=[]),
+            *(Row(f"the per-user profile's user from {source}", env=env, users=("root",),
+                  arrange=by_environment, lines=BY_PROFILE, registered=(f"-reg-token={name}",))
+              for source, name, env in [
+                  ("HOME", "alice", ("HOME=/Users/alice", "SUDO_USER=bob", "USER=carol")),
+                  ("SUDO_USER", "bob", ("-u", "HOME", "SUDO_USER=bob", "USER=carol")),
+                  ("USER", "carol", ("-u", "HOME", "-u", "SUDO_USER", "USER=carol"))]),
+        ])
 
 
-class AlreadyConfiguredTest(SetupTestCase):
-    def test_words_without_clean_up_only_start_the_daemons(self):
-        for user in USERS:
-            with self.subTest(user=user):
-                world = self.new_world()
-                world.configure_agent()
-                world.store_key(b"old secret")
-                # Seven characters: not even validated, since nothing is to be installed.
-                session = self.setup(world, "REG_TOKEN=x", "ENCRYPTION_KEY=short7c",
-                                     "CLEAN_INSTALL=no", user=user)
-                self.assertEqual(session.lines, [CHECKING, NO_MDM])
-                self.assertEqual(session.status, 0)
-                self.assert_not_registered(world)
-                self.assertEqual(world.calls("security"), [])
-                self.assert_key(world, "old secret")
-                self.assert_daemons_started(world, session)
-                self.assert_app_opened(session)
-
-    def test_clean_install_registers_again_and_replaces_the_key(self):
-        for user in USERS:
-            with self.subTest(user=user):
-                world = self.new_world()
-                world.configure_agent()
-                world.store_key(b"old secret")
-                session = self.setup(world, "CLEAN_INSTALL=YES", "REG_TOKEN=t",
-                                     "ENCRYPTION_KEY=new passphrase", user=user)
-                self.assertEqual(session.lines, [CHECKING, NO_MDM, INSTALLING_USER])
-                self.assertEqual(session.status, 0)
-                self.assert_registered(world, "-reg-token=t", "-clean-up")
-                self.assert_key(world, "new passphrase")
-                keychain = [(call["argv"][0], call["uid"]) for call in world.calls("security")]
-                self.assertEqual(keychain, [
-                    ("find-generic-password", 0 if user == "root" else 501),
-                    ("delete-generic-password", 0), ("add-generic-password", 0)])
-                if user == "501":
-                    self.assertEqual(self.privileged(world)[1:3], [
-                        f'sudo security delete-generic-password {KEY_WORDS} "{KEYCHAIN}"',
-                        add_key_command("new passphrase")])
-                self.assert_daemons_started(world, session)
-
-    def test_profile_without_clean_up_is_left_alone(self):
-        world = self.new_world()
-        world.configure_agent()
-        world.set_profile({"reg-token": "t", "encryption-key": "whatever passphrase"})
-        session = self.setup(world, "CLEAN_INSTALL=yes")
-        self.assertEqual(session.lines, [CHECKING])
-        self.assertEqual(session.status, 0)
-        self.assert_not_registered(world)
-        self.assert_no_key(world)
-        self.assert_daemons_started(world, session)
-        self.assert_app_opened(session)
+class SeedFileTest(SetupTestCase):
+    def test_rows(self):
+        self.check_rows([
+            *(Row(f"every kind of seed value, {form}", users=(user,), seed=SEED_TEXT,
+                  arrange=profiles(({"reg-token": "t", "seed-config": SEED}, None, binary)),
+                  lines=BY_PROFILE, registered=("-reg-token=t", f"-seed-path={SEED_FILE}"))
+              for form, user, binary in [("XML", "root", False), ("binary", "501", True)]),
+            Row("seed-path wins, the file is still written", users=("root",), seed=b"a = x",
+                arrange=profiles(({"seed-config": {"a": "x"}, "seed-path": "/Users/Shared/s.conf"},
+                                  None, False)),
+                lines=BY_PROFILE, registered=("-seed-path=/Users/Shared/s.conf",)),
+            Row("empty seed-config", users=("root",), seed=b"",
+                arrange=profiles(({"seed-config": {}}, None, False)),
+                lines=BY_PROFILE, registered=(f"-seed-path={SEED_FILE}",)),
+            Row("seed-config that is no dictionary", users=("root",), seed=b"old = 1",
+                arrange=lambda w: (w.write(SEED_FILE, "old = 1"),
+                                   w.set_profile({"seed-config": "server = elsewhere"})),
+                lines=BY_PROFILE, registered=()),
+            Row("missing seed folder", users=("root",), seed=False,
+                arrange=lambda w: (w.remove(SUPPORT),
+                                   w.set_profile({"reg-token": "t", "seed-config": {"a": "x"}})),
+                lines=[CHECKING, f'Error Domain=FileWriteError Code=2 "Could not write '
+                                 f'{SEED_FILE}: No such file or directory"', "Installing MDM..."],
+                registered=("-reg-token=t", f"-seed-path={SEED_FILE}")),
+            Row("seed folder read-only even for root, the agent fails there too",
+                users=("root",), seed=False, app=False,
+                arrange=lambda w: (w.make_read_only(SUPPORT),
+                                   w.set_profile({"seed-config": {"a": "x"}})),
+                lines=[CHECKING, f'Error Domain=FileWriteError Code=30 "Could not write '
+                                 f'{SEED_FILE}: Read-only file system"', "Installing MDM...",
+                       command_error(74)],
+                status=74, registered=(f"-seed-path={SEED_FILE}",), database=False, daemons=[]),
+        ])
 
 
-class ShortKeyTest(SetupTestCase):
-    def test_short_key_stops_before_registration_with_status_65(self):
-        keys = {"seven": "1234567", "seven decomposed accents": "e\u0301" * 7}
-        for user in USERS:
-            for name, key in keys.items():
-                with self.subTest(user=user, key=name):
-                    world = self.new_world()
-                    session = self.setup(world, "REG_TOKEN=t", f"ENCRYPTION_KEY={key}",
-                                         user=user)
-                    self.assertEqual(session.lines,
-                                     [CHECKING, NO_MDM, INSTALLING_USER, SHORT_KEY])
-                    self.assertEqual(session.status, 65)
-                    self.assert_not_registered(world)
-                    self.assertEqual(world.calls("security"), [])
-                    self.assertEqual(world.calls("pkexec"), [])
-                    self.assert_no_daemons(world, session)
-                    self.assert_app_opened(session)
-
-    def test_eight_emoji_are_long_enough(self):
-        world = self.new_world()
-        session = self.setup(world, "ENCRYPTION_KEY=" + "\U0001F511" * 8)
-        self.assertEqual(session.status, 0)
-        self.assert_key(world, "\U0001F511" * 8)
-
-    def test_short_key_in_a_profile(self):
-        world = self.new_world()
-        world.set_profile({"reg-token": "t", "encryption-key": "short"})
-        session = self.setup(world)
-        self.assertEqual(session.lines, [CHECKING, INSTALLING_MDM, SHORT_KEY])
-        self.assertEqual(session.status, 65)
-        self.assert_not_registered(world)
-        self.assert_no_daemons(world, session)
-        self.assert_app_opened(session)
-
-
-class AgentFailureTest(SetupTestCase):
-    def test_failed_agent_setup_ends_the_run_with_its_status(self):
-        for user in USERS:
-            for source in ("words", "profile"):
-                with self.subTest(user=user, source=source):
-                    world = self.new_world()
-                    world.set_agent_init_status(3)
-                    words = ["REG_TOKEN=t", "ENCRYPTION_KEY=long enough key"]
-                    if source == "profile":
-                        world.set_profile({"reg-token": "t", "encryption-key": "long enough key"})
-                        words = []
-                    session = self.setup(world, *words, user=user, expect_launch=False)
-                    announced = INSTALLING_USER if source == "words" else INSTALLING_MDM
-                    self.assertEqual(session.lines[-2:], [announced, command_error(3)])
-                    self.assertEqual(session.status, 3)
-                    self.assertEqual([call.argv for call in self.registrations(world)],
-                                     [["daemon", "--init", "-reg-token=t"]])
-                    self.assertFalse(world.exists(DATABASE))
-                    self.assertEqual(world.calls("security"), [], "no key after a failed setup")
-                    self.assert_no_daemons(world, session)
-                    self.assert_app_not_opened(session)
-
-
-class AuthenticationTest(SetupTestCase):
-    def test_dismissed_or_denied_authentication_ends_the_run(self):
-        for answer, status in (("dismiss", 126), ("deny", 127)):
-            with self.subTest(answer=answer):
-                world = self.new_world()
-                world.set_pkexec_answers(answer)
-                session = self.setup(world, "REG_TOKEN=t", "ENCRYPTION_KEY=long enough key",
-                                     user="501", expect_launch=False)
-                self.assertEqual(session.lines,
-                                 [CHECKING, NO_MDM, INSTALLING_USER, command_error(status)])
-                self.assertEqual(session.status, status)
-                self.assertEqual(self.privileged(world), [agent_command("-reg-token=t")])
-                self.assert_not_registered(world)
-                self.assert_no_key(world)
-                self.assert_no_daemons(world, session)
-                self.assert_app_not_opened(session)
-
-    def test_without_an_authentication_tool_nothing_privileged_runs(self):
-        world = self.new_world()
-        world.remove_pkexec()
-        session = self.setup(world, "REG_TOKEN=t", user="501", expect_launch=False)
-        self.assertEqual(session.lines,
-                         [CHECKING, NO_MDM, INSTALLING_USER, command_error(127)])
-        self.assertEqual(session.status, 127)
-        self.assert_not_registered(world)
-        self.assert_no_daemons(world, session)
-        self.assert_app_not_opened(session)
-
-    def test_refused_later_steps_are_reported_and_the_run_goes_on(self):
-        world = self.new_world()
-        world.set_pkexec_answers("allow", "dismiss")
-        session = self.setup(world, "REG_TOKEN=t", "ENCRYPTION_KEY=long enough key",
-                             user="501")
-        self.assertEqual(session.lines, [CHECKING, NO_MDM, INSTALLING_USER,
-                                         *[command_error(126)] * 3])
-        self.assertEqual(session.status, 126, "the key was not stored")
-        self.assert_registered(world, "-reg-token=t")
-        self.assertEqual(world.keychain_items(), [])
-        self.assertEqual(self.privileged(world)[1:],
-                         [add_key_command("long enough key"), *bootstrap_commands("bootstrap")])
-        self.assert_no_daemons(world, session)
-        self.assert_app_opened(session)
+class FailureTest(SetupTestCase):
+    def test_rows(self):
+        failed_agent = dict(status=3, app=False, daemons=[], registered=("-reg-token=t",),
+                            database=False)
+        self.check_rows([
+            Row("agent setup fails", ("REG_TOKEN=t", "ENCRYPTION_KEY=long enough key"),
+                arrange=lambda w: w.set_agent_init_status(3),
+                lines=[*BY_WORDS, command_error(3)], **failed_agent),
+            Row("agent setup from a profile fails", users=("501",),
+                arrange=lambda w: (w.set_agent_init_status(3), w.set_profile(
+                    {"reg-token": "t", "encryption-key": "long enough key"})),
+                lines=[*BY_PROFILE, command_error(3)], **failed_agent),
+            *(Row(f"authentication {answer}", ("REG_TOKEN=t", "ENCRYPTION_KEY=long enough key"),
+                  users=("501",), arrange=lambda w, a=answer: w.set_pkexec_answers(a),
+                  lines=[*BY_WORDS, command_error(status)], status=status, app=False,
+                  daemons=[], privileged=[agent_command("-reg-token=t")])
+              for answer, status in [("dismiss", 126), ("deny", 127)]),
+            Row("no authentication tool", ("REG_TOKEN=t",), users=("501",),
+                arrange=lambda w: w.remove_pkexec(), lines=[*BY_WORDS, command_error(127)],
+                status=127, app=False, daemons=[], privileged=[]),
+            Row("refused later steps", ("REG_TOKEN=t", "ENCRYPTION_KEY=long enough key"),
+                users=("501",), arrange=lambda w: w.set_pkexec_answers("allow", "dismiss"),
+                lines=[*BY_WORDS, *[command_error(126)] * 3], status=126,
+                registered=("-reg-token=t",), security=[FIND], daemons=[],
+                privileged=[agent_command("-reg-token=t"), add_key_command("long enough key"),
+                            *bootstrap_commands("bootstrap")]),
+            Row("the key's add dismissed", ("ENCRYPTION_KEY=long enough key",), users=("501",),
+                arrange=lambda w: w.set_pkexec_answers("allow", "dismiss", "allow"),
+                lines=[*BY_WORDS, command_error(126)], status=126, registered=(),
+                security=[FIND]),
+            # Not found would be 44 and silent; 49 is reported, and the add is still tried.
+            Row("unreadable keychain", ("ENCRYPTION_KEY=long enough key",), key=UNREADABLE,
+                arrange=lambda w: w.write(KEYCHAIN, b"\x00not a keychain"),
+                lines=[*BY_WORDS, command_error(49), command_error(49)], status=49,
+                registered=(), security=[FIND, ADD]),
+            Row("no keychain", ("REG_TOKEN=t", "ENCRYPTION_KEY=long enough key"), key=UNREADABLE,
+                arrange=lambda w: w.remove(KEYCHAIN),
+                lines=[*BY_WORDS, command_error(50), command_error(50)], status=50,
+                registered=("-reg-token=t",), security=[FIND, ADD]),
+        ])
 
 
 class RunningAgentTest(SetupTestCase):
-    def test_running_applications_are_stopped_and_the_daemons_restarted(self):
-        for user in USERS:
-            with self.subTest(user=user):
-                world = self.new_world()
-                session = self.setup(world, "REG_TOKEN=t", user=user,
-                                     applications=["agent", "status"], daemons=True)
-                self.assertEqual(session.lines, [AGENT_RUNNING, STATUS_RUNNING, CHECKING,
-                                                 NO_MDM, INSTALLING_USER])
-                self.assertEqual(session.status, 0)
-                self.assertFalse(session.still_running("agent"))
-                self.assertFalse(session.still_running("status"))
-                self.assert_daemons_started(world, session,
-                                            after=[("bootout", p, 0) for p in DAEMON_PLISTS])
-                self.assert_registered(world, "-reg-token=t")
-                self.assert_app_opened(session)
-                if user == "501":
-                    self.assertEqual(self.privileged(world), [
-                        *bootstrap_commands("bootout"), agent_command("-reg-token=t"),
-                        *bootstrap_commands("bootstrap")])
-
-    def test_only_the_status_application_running(self):
-        world = self.new_world()
-        session = self.setup(world, applications=["status"], daemons=True)
-        self.assertEqual(session.lines, [STATUS_RUNNING, CHECKING, NO_MDM])
-        self.assertEqual(session.status, 0)
-        self.assertFalse(session.still_running("status"))
-        # Unconfigured and without words: the daemons go down and stay down.
-        self.assertEqual(self.launchctl(world), [("bootout", p, 0) for p in DAEMON_PLISTS])
-        self.assertEqual(session.loaded_daemons, set())
-        self.assert_app_opened(session)
+    def test_rows(self):
+        self.check_rows([
+            Row("both applications running", ("REG_TOKEN=t",),
+                run=dict(applications=["agent", "status"], daemons=True),
+                lines=[AGENT_RUNNING, STATUS_RUNNING, *BY_WORDS], registered=("-reg-token=t",),
+                daemons=RESTARTED,
+                privileged=[*bootstrap_commands("bootout"), agent_command("-reg-token=t"),
+                            *bootstrap_commands("bootstrap")]),
+            # Unconfigured and without words: the daemons go down and stay down.
+            Row("only the status application running", users=("root",),
+                run=dict(applications=["status"], daemons=True),
+                lines=[STATUS_RUNNING, CHECKING, NO_MDM], daemons=BOOTED_OUT),
+            # ps cuts its lines to COLUMNS when that is set; the daemon's line names the agent
+            # only after its long bundle path, well past column 80.
+            Row("a running daemon under COLUMNS=80", env=("COLUMNS=80",),
+                arrange=configured, run=dict(daemons=True), lines=[CHECKING, NO_MDM],
+                daemons=RESTARTED),
+        ])
 
     def test_loaded_daemons_without_an_agent_process_fail_to_bootstrap(self):
         for user in USERS:
@@ -472,220 +238,25 @@ class RunningAgentTest(SetupTestCase):
                                  [CHECKING, NO_MDM, command_error(5), command_error(5)])
                 self.assertEqual(session.status, 0)
                 self.assertEqual(self.launchctl(world),
-                                 [("bootstrap", p, 5) for p in DAEMON_PLISTS])
-                self.assert_app_opened(session)
+                                 [("bootstrap", p, 5) for _, p, _ in BOOTSTRAPPED])
 
-    def test_a_running_daemon_is_found_whatever_width_the_caller_sets(self):
-        # ps cuts its lines to COLUMNS when that is set; the daemon's line names the agent only
-        # after its long bundle path, well past column 80.
-        for user in USERS:
-            with self.subTest(user=user):
-                world = self.new_world()
-                world.configure_agent()
-                session = self.run_in(world, ["env", "COLUMNS=80", "/usr/local/bin/Setup"],
-                                      product=PRODUCT, user=user, daemons=True)
-                self.assertEqual(session.lines, [CHECKING, NO_MDM])
-                self.assertEqual(session.status, 0)
-                self.assert_daemons_started(world, session,
-                                            after=[("bootout", p, 0) for p in DAEMON_PLISTS])
-
-    def test_an_application_that_killall_cannot_find_is_reported(self):
-        # Started under a longer name (argv[0]), the agent application is still the bundle's
-        # running application, but killall, which then compares the whole name, finds no
-        # "Talvo Backup Agent".
-        world = self.new_world()
-        session = self.run_in(world, ["/bin/bash", "-c", f"""
-            (exec -a "Talvo Backup Agent Helper" "{AGENT_APP_EXECUTABLE}" \
-                </dev/null >/dev/null 2>&1 &)
-            while [ ! -s /var/world/log/launches ]; do sleep 0.02; done
-            exec /usr/local/bin/Setup REG_TOKEN=t
-        """], product=PRODUCT)
-        self.assertEqual(session.lines, [AGENT_RUNNING, command_error(1), CHECKING, NO_MDM,
-                                         INSTALLING_USER])
-        self.assertEqual(session.status, 0)
-        self.assert_registered(world, "-reg-token=t")
-        self.assert_daemons_started(world, session)
-
-    def test_opened_application_keeps_none_of_setups_output(self):
+    def test_output_ends_with_setup_and_a_second_run_stops_what_the_first_started(self):
         # Whoever reads Setup's output through a pipe must see it end when Setup ends, even
         # though the agent application it opened goes on running.
         world = self.new_world()
-        session = self.run_in(world, ["/bin/sh", "-c", "/usr/local/bin/Setup 2>&1 | cat"],
-                              product=PRODUCT, timeout=15)
-        self.assertFalse(session.timed_out)
-        self.assertEqual(session.lines, [CHECKING, NO_MDM])
-        self.assert_app_opened(session)
-
-    def test_second_run_stops_what_the_first_one_started(self):
-        world = self.new_world()
         session = self.run_in(world, ["/bin/sh", "-c", """
-            /usr/local/bin/Setup REG_TOKEN=t; echo "== $?"
+            /usr/local/bin/Setup REG_TOKEN=t 2>&1 | cat; echo "== $?"
             while [ ! -s /var/world/log/launches ]; do sleep 0.02; done
             /usr/local/bin/Setup; echo "== $?"
-        """], product=PRODUCT)
-        self.assertEqual(session.lines, [CHECKING, NO_MDM, INSTALLING_USER, "== 0",
-                                         AGENT_RUNNING, CHECKING, NO_MDM, "== 0"])
-        self.assertEqual(self.launchctl(world), [
-            *(("bootstrap", p, 0) for p in DAEMON_PLISTS),
-            *(("bootout", p, 0) for p in DAEMON_PLISTS),
-            *(("bootstrap", p, 0) for p in DAEMON_PLISTS)])
+        """], product=PRODUCT, timeout=20)
+        self.assertFalse(session.timed_out)
+        self.assertEqual(session.lines, [*BY_WORDS, "== 0", AGENT_RUNNING, CHECKING, NO_MDM,
+                                         "== 0"])
+        self.assertEqual(self.launchctl(world), [*BOOTSTRAPPED, *RESTARTED])
         self.assertEqual(len(session.launched), 2)
         running = [line for line in session.processes.splitlines()
                    if line.endswith(AGENT_APP_EXECUTABLE)]
         self.assertEqual(len(running), 1, session.processes)
-
-
-class PassphraseTest(SetupTestCase):
-    HOSTILE = [
-        'a"b$c`d\\e\'f',
-        "$(touch /Library/pwned) `touch /Library/pwned` ${HOME} \\$HOME",
-        "spaces  and\ttabs ;|&<>*?~!#%{}[]",
-        "\u00fcn\u00efc\u00f6d\u00e9 \u2713 \U0001F511 e\u0301",
-        "ends with a backslash\\",
-        '"quoted"',
-        "-starts-with-a-dash",
-    ]
-
-    def test_the_keychain_holds_exactly_the_passphrase(self):
-        for user in USERS:
-            with self.subTest(user=user):
-                world = self.new_world()
-                for number, passphrase in enumerate(self.HOSTILE):
-                    words = [f"ENCRYPTION_KEY={passphrase}"]
-                    if number:
-                        words.append("CLEAN_INSTALL=1")
-                    session = self.setup(world, *words, user=user)
-                    self.assertEqual(session.status, 0, passphrase)
-                    self.assert_key(world, passphrase)
-                    self.assertNotIn(passphrase, session.stdout + session.stderr)
-                    self.assertFalse(world.exists("/Library/pwned"))
-
-    def test_profile_passphrases_are_taken_untrimmed(self):
-        for user in USERS:
-            with self.subTest(user=user):
-                world = self.new_world()
-                passphrase = "  line one\nline \"two\" $x \n"
-                world.set_profile({"encryption-key": passphrase})
-                session = self.setup(world, user=user)
-                self.assertEqual(session.status, 0)
-                self.assert_key(world, passphrase)
-
-
-    def test_unreadable_keychain_is_reported_and_the_install_goes_on(self):
-        for user in USERS:
-            with self.subTest(user=user):
-                world = self.new_world()
-                world.write(KEYCHAIN, b"\x00not a keychain")
-                session = self.setup(world, "ENCRYPTION_KEY=long enough key", user=user)
-                # Not found would be 44 and silent; 49 is reported, and the add is still tried.
-                self.assertEqual(session.lines, [CHECKING, NO_MDM, INSTALLING_USER,
-                                                 command_error(49), command_error(49)])
-                self.assertEqual(session.status, 49, "the key was not stored")
-                self.assertEqual([call["argv"][0] for call in world.calls("security")],
-                                 ["find-generic-password", "add-generic-password"])
-                self.assert_daemons_started(world, session)
-
-
-class SeedFileTest(SetupTestCase):
-    def test_seed_config_is_written_and_handed_to_the_agent(self):
-        for user in USERS:
-            with self.subTest(user=user):
-                world = self.new_world()
-                world.set_profile({"reg-token": "t", "seed-config": {
-                    "server": "https://backup.example", "port": 8443, "name": "B\u00fcro Mac",
-                    "empty": ""}}, binary=user == "501")
-                session = self.setup(world, user=user)
-                self.assertEqual(session.lines, [CHECKING, INSTALLING_MDM])
-                self.assertEqual(session.status, 0)
-                content = world.read(SEED_FILE)
-                self.assertFalse(content.endswith(b"\n"))
-                self.assertCountEqual(content.decode().split("\n"), [
-                    "server = https://backup.example", "port = 8443", "name = B\u00fcro Mac",
-                    "empty = "])
-                self.assert_registered(world, "-reg-token=t", f"-seed-path={SEED_FILE}")
-                self.assertEqual(self.registrations(world)[0].seed, content,
-                                 "the agent reads the file the installer wrote")
-
-    def test_seed_path_wins_but_the_file_is_still_written(self):
-        world = self.new_world()
-        world.set_profile({"seed-config": {"a": "x"}, "seed-path": "/Users/Shared/seed.conf"})
-        session = self.setup(world)
-        self.assertEqual(session.lines, [CHECKING, INSTALLING_MDM])
-        self.assertEqual(session.status, 0)
-        self.assertEqual(world.read(SEED_FILE), b"a = x")
-        self.assert_registered(world, "-seed-path=/Users/Shared/seed.conf")
-
-    def test_empty_seed_config_gives_an_empty_file(self):
-        world = self.new_world()
-        world.set_profile({"seed-config": {}})
-        session = self.setup(world)
-        self.assertEqual(session.lines, [CHECKING, INSTALLING_MDM])
-        self.assertEqual(session.status, 0)
-        self.assertEqual(world.read(SEED_FILE), b"")
-        self.assert_registered(world, f"-seed-path={SEED_FILE}")
-        self.assertEqual(self.registrations(world)[0].seed, b"")
-
-    def test_seed_config_that_is_no_dictionary_writes_nothing(self):
-        world = self.new_world()
-        world.write(SEED_FILE, "old = 1")
-        world.set_profile({"seed-config": "server = elsewhere"})
-        session = self.setup(world)
-        self.assertEqual(session.lines, [CHECKING, INSTALLING_MDM])
-        self.assertEqual(session.status, 0)
-        self.assertEqual(world.read(SEED_FILE), b"old = 1")
-        self.assert_registered(world)
-
-    def test_missing_seed_folder_is_reported_and_the_install_goes_on(self):
-        world = self.new_world()
-        world.remove(SUPPORT)
-        world.set_profile({"reg-token": "t", "seed-config": {"a": "x"}})
-        session = self.setup(world)
-        self.assertEqual(len(session.lines), 3, session.lines)
-        self.assertEqual([session.lines[0], session.lines[2]], [CHECKING, INSTALLING_MDM])
-        self.assertNotIn(session.lines[1], (NO_MDM, INSTALLING_MDM))
-        self.assertEqual(session.status, 0)
-        self.assert_registered(world, "-reg-token=t", f"-seed-path={SEED_FILE}")
-        self.assertFalse(world.exists(SEED_FILE), "the folder is not made for the seed file")
-        self.assert_daemons_started(world, session)
-
-    def test_unwritable_seed_folder_is_reported_and_the_agent_fails_there_too(self):
-        world = self.new_world()
-        world.make_read_only(SUPPORT)
-        world.set_profile({"seed-config": {"a": "x"}})
-        session = self.setup(world, expect_launch=False)
-        self.assertEqual(len(session.lines), 4, session.lines)
-        self.assertEqual([session.lines[0], *session.lines[2:]],
-                         [CHECKING, INSTALLING_MDM, command_error(74)])
-        self.assertEqual(session.status, 74)
-        self.assertEqual([call.argv for call in self.registrations(world)],
-                         [["daemon", "--init", f"-seed-path={SEED_FILE}"]])
-        self.assertFalse(world.exists(SEED_FILE))
-        self.assert_no_daemons(world, session)
-
-
-class NoSettingsTest(SetupTestCase):
-    def test_no_words_no_profile_no_database(self):
-        for user in USERS:
-            with self.subTest(user=user):
-                world = self.new_world()
-                session = self.setup(world, user=user)
-                self.assertEqual(session.lines, [CHECKING, NO_MDM])
-                self.assertEqual(session.status, 0)
-                self.assert_not_registered(world)
-                self.assertEqual(world.calls(), [])
-                self.assert_app_opened(session)
-
-    def test_no_words_no_profile_with_database(self):
-        for user in USERS:
-            with self.subTest(user=user):
-                world = self.new_world()
-                world.configure_agent()
-                session = self.setup(world, user=user)
-                self.assertEqual(session.lines, [CHECKING, NO_MDM])
-                self.assertEqual(session.status, 0)
-                self.assert_not_registered(world)
-                self.assert_daemons_started(world, session)
-                self.assert_app_opened(session)
 
 
 if __name__ == "__main__":

@@ -1,18 +1,93 @@
 """The base of the world's test cases: a fresh world folder per world, the built programs from the
 environment, and a sandbox that must start (a world that cannot start fails the test: it never
-skips, so that a machine without bubblewrap cannot pass the suite by running nothing)."""
+skips, so that a machine without bubblewrap cannot pass the suite by running nothing). Then what
+Setup prints, the command lines it hands over, and one table row's checks of a world after a
+Setup session."""
 
+import ctypes
 import os
 import re
 import shutil
+import struct
 import unittest
+from dataclasses import dataclass, field
 from pathlib import Path
+from typing import Callable
 
-from talvo_world import World, WorldUnavailable
+from talvo_world import (AGENT_EXECUTABLE, APP, DAEMON_LABELS, DATABASE, KEY_ACCOUNT, KEY_SERVICE,
+                         KEYCHAIN, SEED_FILE, World, WorldUnavailable)
 
 PRODUCT = os.environ.get("TALVO_SETUP")
 APP_STUB = os.environ.get("TALVO_APP_STUB")
+SANITIZED = os.environ.get("TALVO_SANITIZED") == "1"
 WORLDS = Path(os.environ.get("TALVO_WORLDS", "/tmp/talvo-worlds"))
+SETUP = "/usr/local/bin/Setup"
+
+CHECKING = "Checking MDM..."
+NO_MDM = "No MDM found..."
+INSTALLING_MDM = "Installing MDM..."
+INSTALLING_USER = "Installing User..."
+BY_WORDS = [CHECKING, NO_MDM, INSTALLING_USER]
+BY_PROFILE = [CHECKING, INSTALLING_MDM]
+AGENT_RUNNING = "Talvo Backup Agent is already running."
+STATUS_RUNNING = "Talvo Backup Agent Status is already running."
+SHORT_KEY = 'Error Domain=InputError Code=-1 "Encryption key must be at least 8 characters long."'
+USERS = ("root", "501")
+DAEMON_PLISTS = [f"/Library/LaunchDaemons/{label}.plist" for label in DAEMON_LABELS]
+AGENT_APP_EXECUTABLE = APP + "/Contents/MacOS/Talvo Backup Agent"
+KEY_WORDS = f'-a "{KEY_ACCOUNT}" -s "{KEY_SERVICE}"'
+
+# The launchctl calls a session made, as (verb, plist, status).
+BOOTSTRAPPED = [("bootstrap", plist, 0) for plist in DAEMON_PLISTS]
+BOOTED_OUT = [("bootout", plist, 0) for plist in DAEMON_PLISTS]
+RESTARTED = BOOTED_OUT + BOOTSTRAPPED
+FIND, DELETE, ADD = "find-generic-password", "delete-generic-password", "add-generic-password"
+UNREADABLE = "the keychain is not read"
+
+
+def command_error(code):
+    return f'Error Domain=ProcessErrorDomain Code={code} "(null)"'
+
+
+def bootstrap_commands(verb):
+    return [f"sudo launchctl {verb} system {plist}" for plist in DAEMON_PLISTS]
+
+
+def agent_command(*options):
+    return " ".join([f'"{AGENT_EXECUTABLE}" daemon --init', *options])
+
+
+def add_key_command(passphrase):
+    """As a normal user's run hands it over: without "sudo", which would log the passphrase."""
+    return (f'security add-generic-password {KEY_WORDS} -l "{KEY_SERVICE}" '
+            f'-w "{passphrase}" -T "{AGENT_EXECUTABLE}" "{KEYCHAIN}"')
+
+
+@dataclass
+class Row:
+    """One Setup session and the world it must leave. registered: the agent setup's options (None:
+    it never ran); key: the one keychain item's secret (None: the keychain stays empty);
+    security: the security verbs run, the lookup with the user's rights and the rest as root;
+    database: whether the agent's database is there afterwards (by default when it was before or
+    the agent's setup ran); privileged: a normal user's command lines through pkexec, when given;
+    seed: the seed file's bytes (False: there is none), and what the agent read of it."""
+
+    name: str
+    words: tuple = ()
+    lines: list = field(default_factory=lambda: list(BY_WORDS))
+    users: tuple = USERS
+    arrange: Callable = lambda world: None
+    env: tuple = ()
+    run: dict = field(default_factory=dict)
+    status: int = 0
+    registered: tuple | None = None
+    database: bool | None = None
+    key: str | None = None
+    security: list = field(default_factory=list)
+    daemons: list = field(default_factory=lambda: list(BOOTSTRAPPED))
+    privileged: list | None = None
+    seed: bytes | bool | None = None
+    app: bool = True
 
 
 class WorldTestCase(unittest.TestCase):
@@ -41,10 +116,7 @@ class WorldTestCase(unittest.TestCase):
     def setup(self, world, *words, **options):
         """Runs the real Setup in the world with these words; fails clearly when the world
         itself cannot run."""
-        try:
-            session = world.run_setup(*words, product=PRODUCT, **options)
-        except WorldUnavailable as unavailable:
-            self.fail(str(unavailable))
+        session = self.run_in(world, [SETUP, *words], product=PRODUCT, **options)
         self.assertFalse(session.timed_out, f"Setup did not end:\n{session.stdout}")
         return session
 
@@ -53,3 +125,122 @@ class WorldTestCase(unittest.TestCase):
             return world.run(command, **options)
         except WorldUnavailable as unavailable:
             self.fail(str(unavailable))
+
+
+class SetupTestCase(WorldTestCase):
+    """Assertions about a world after a Setup session."""
+
+    def registrations(self, world):
+        return world.agent_calls()
+
+    def assert_registered(self, world, *options):
+        calls = self.registrations(world)
+        self.assertEqual([call.argv for call in calls], [["daemon", "--init", *options]])
+        self.assertEqual(calls[0].uid, 0, "the agent's setup must run as root")
+        self.assertTrue(world.exists(DATABASE))
+
+    def assert_not_registered(self, world):
+        self.assertEqual(self.registrations(world), [])
+
+    def assert_key(self, world, passphrase):
+        items = world.keychain_items()
+        self.assertEqual(len(items), 1, items)
+        item = items[0]
+        self.assertEqual(item["secret"], passphrase.encode())
+        self.assertEqual((item["account"], item["service"], item["label"]),
+                         (KEY_ACCOUNT, KEY_SERVICE, KEY_SERVICE))
+        self.assertEqual(item["trustedApplications"], [AGENT_EXECUTABLE])
+
+    def launchctl(self, world):
+        return [(call["argv"][0], call["argv"][2], call["status"])
+                for call in world.calls("launchctl")]
+
+    def assert_daemons_started(self, world, session, after=()):
+        self.assertEqual(self.launchctl(world), [*after, *BOOTSTRAPPED])
+        self.assertEqual(session.loaded_daemons, set(DAEMON_LABELS))
+
+    def privileged(self, world):
+        """The command lines run through pkexec, each handed to one fixed /bin/sh -c script on
+        its stdin."""
+        calls = world.calls("pkexec")
+        for call in calls:
+            self.assertEqual(call["argv"][:2], ["/bin/sh", "-c"], call)
+            self.assertEqual(call["argv"], calls[0]["argv"], "pkexec's command line is fixed")
+        return [call["stdin"] for call in calls]
+
+    def check_rows(self, rows):
+        for row in rows:
+            for user in row.users:
+                with self.subTest(row.name, user=user):
+                    world = self.new_world()
+                    row.arrange(world)
+                    configured = world.exists(DATABASE)
+                    options = {"user": user, "expect_launch": row.app, **row.run}
+                    if row.env:
+                        session = self.run_in(world, ["env", *row.env, SETUP, *row.words],
+                                              product=PRODUCT, **options)
+                    else:
+                        session = self.setup(world, *row.words, **options)
+                    self.check_row(world, session, row, user, configured)
+
+    def check_row(self, world, session, row, user, configured):
+        self.assertEqual((session.lines, session.status), (row.lines, row.status))
+        if user == "root":
+            self.assertEqual(session.stderr, "")
+        calls = self.registrations(world)
+        expected = [] if row.registered is None else [["daemon", "--init", *row.registered]]
+        self.assertEqual([call.argv for call in calls], expected)
+        self.assertTrue(all(call.uid == 0 for call in calls), "the agent's setup runs as root")
+        database = configured or row.registered is not None if row.database is None \
+            else row.database
+        self.assertEqual(world.exists(DATABASE), database)
+        if row.key != UNREADABLE:
+            self.assertEqual([item["secret"] for item in world.keychain_items()],
+                             [] if row.key is None else [row.key.encode()])
+        uid = 0 if user == "root" else 501
+        self.assertEqual([(call["argv"][0], call["uid"]) for call in world.calls("security")],
+                         [(verb, uid if verb == FIND else 0) for verb in row.security])
+        self.assertEqual(self.launchctl(world), row.daemons)
+        loaded = any(verb == "bootstrap" for verb, _, _ in row.daemons)
+        self.assertEqual(session.loaded_daemons, set(DAEMON_LABELS) if loaded else set())
+        if user == "root" or row.privileged is not None:
+            self.assertEqual(self.privileged(world), row.privileged if user != "root" else [])
+        if row.seed is not None:
+            self.assertEqual(world.read(SEED_FILE) if world.exists(SEED_FILE) else False,
+                             row.seed)
+            if f"-seed-path={SEED_FILE}" in (row.registered or ()):
+                self.assertEqual(calls[0].seed, row.seed if row.seed is not False else None,
+                                 "the agent reads the file Setup wrote")
+        for application in row.run.get("applications", ()):
+            self.assertFalse(session.still_running(application), application)
+        self.assertEqual(session.launched_executables(),
+                         [AGENT_APP_EXECUTABLE] if row.app else [])
+
+
+class OpenCounter:
+    """Counts the opens of a file, by whoever opens it, through inotify. Closes are watched too,
+    since inotify merges an event into an identical one still unread."""
+
+    IN_OPEN, IN_CLOSE = 0x20, 0x18
+
+    def __init__(self, path):
+        libc = ctypes.CDLL(None, use_errno=True)
+        self.fd = libc.inotify_init1(os.O_NONBLOCK | os.O_CLOEXEC)
+        if self.fd < 0 or libc.inotify_add_watch(self.fd, os.fsencode(path),
+                                                 self.IN_OPEN | self.IN_CLOSE) < 0:
+            raise OSError(ctypes.get_errno(), f"cannot watch {path}")
+
+    def opens(self):
+        count = 0
+        try:
+            while events := os.read(self.fd, 65536):
+                offset = 0
+                while offset < len(events):
+                    _, mask, _, length = struct.unpack_from("iIII", events, offset)
+                    count += bool(mask & self.IN_OPEN)
+                    offset += 16 + length
+        except BlockingIOError:
+            pass
+        finally:
+            os.close(self.fd)
+        return count
