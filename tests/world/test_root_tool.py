@@ -45,10 +45,7 @@ class RootToolTest(SetupTestCase):
     def test_any_other_start_with_the_marker_is_refused_before_anything_happens(self):
         starts = {
             "root": ("root", [SETUP, MARKER, "/bin/sh", "-c", "id"]),
-            "root, the marker alone": ("root", [SETUP, MARKER]),
             "a user": ("501", [SETUP, MARKER]),
-            "more words": ("root", ["setpriv", "--ruid", "501", "--euid", "0", "--", SETUP,
-                                    MARKER, "/bin/sh"]),
         }
         for name, (user, command) in starts.items():
             with self.subTest(name):
