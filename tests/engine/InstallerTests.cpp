@@ -1,10 +1,9 @@
-// The installer: the command lines it runs, what it reports, what its log may show and what it
-// is given.
+// The installer: the command lines it runs, what it reports, and how its printed lines reach
+// the log.
 
 #include "engine/InstalledAgent.h"
 #include "engine/Installer.h"
 #include "engine/RunLog.h"
-#include "engine/SystemCommands.h"
 #include "tests/engine/FakeComputer.h"
 
 #include <algorithm>
@@ -118,77 +117,6 @@ TEST(Installer, AKeyThatCouldNotBeStoredIsReportedToTheCaller) {
         EXPECT_EQ(lines.back(), errorLine(status));
         EXPECT_EQ(std::count(lines.begin(), lines.end(), errorLine(status)), 1) << status;
     }
-}
-
-// Secrets in the forms a shell treats specially. The failing command's last output line holds
-// the secret's end, as a tool echoing it or the shell's own "not found" for its tail would.
-const std::string kSecrets[] = {
-    R"(quote " dollar $HOME backquote `id` backslash \ end\)",
-    "tok-abc;SECRETTAIL42",
-    "tok(ENTIRETOKEN77",
-    "line one\nline two e\xCC\x81",
-};
-
-// The first six bytes of the secret, as given or double-quoted for the shell, that stand in the
-// entry; empty when none do.
-std::string pieceIn(const std::string& entry, const std::string& secret) {
-    for (const auto& form : {secret, keychain::escapedForDoubleQuotes(secret)}) {
-        for (std::size_t start = 0; start + 6 <= form.size(); ++start) {
-            if (entry.find(form.substr(start, 6)) != std::string::npos) {
-                return form.substr(start, 6);
-            }
-        }
-    }
-    return {};
-}
-
-// The agent's setup with a token and the key's add: each failed one is logged with its secret
-// masked and its output withheld, on both paths.
-TEST(InstallerLog, ACommandCarryingASecretIsLoggedMaskedAndWithoutItsOutput) {
-    const std::string withheld = "; output withheld, the command carries a secret";
-    const std::string agentCommand = kAgent + " daemon --init -reg-token=******** -reg-service=svc";
-    const std::string keyCommand = "security add-generic-password " + kKeyItem +
-                                   R"( -l "TalvoBackupAgent" -w "********" -T )" + kAgent +
-                                   kKeychain;
-    for (const auto& secret : kSecrets) {
-        for (const unsigned userId : {0u, 501u}) {
-            FakeComputer agent, key;
-            agent.userId = key.userId = userId;
-            agent.failures["daemon --init"] = 3;
-            agent.privileged["daemon --init"] = {Kind::ran, 3};
-            agent.output = "registration failed for " + secret;
-            EXPECT_THROW(agent.installer.run({secret, "svc", {}, {}, {}}), Error);
-            key.failures["add-"] = 45;
-            key.privileged["add-"] = {Kind::dismissed, 0};
-            key.output = "echoing " + secret;
-            key.installer.createCustomerKey(secret);
-
-            const Lines logged{agent.logged.at(0), key.logged.at(0)};
-            const Lines expected =
-                userId == 0
-                    ? Lines{"Command failed with exit status 3: sudo " + agentCommand + withheld,
-                            "Command failed with exit status 45: " + keyCommand + withheld}
-                    : Lines{"Privileged command failed (exit status 3): " + agentCommand,
-                            "Privileged command failed (authentication dismissed, status 126): " +
-                                keyCommand};
-            EXPECT_EQ(logged, expected);
-            for (const auto& entry : logged) {
-                EXPECT_EQ(pieceIn(entry, secret), "") << entry;
-            }
-        }
-    }
-}
-
-// Without a token the agent's setup carries no secret, and its last output line tells why it
-// failed.
-TEST(InstallerLog, AFailedAgentSetupWithoutATokenIsLoggedWithItsLastOutputLine) {
-    FakeComputer computer;
-    computer.failures["daemon --init"] = 3;
-    computer.output = "TalvoBackupAgent: starting\nTalvoBackupAgent: registration failed";
-    EXPECT_THROW(computer.installer.run({{}, "svc", {}, {}, {}}), Error);
-    EXPECT_EQ(computer.logged, Lines{"Command failed with exit status 3: sudo " + kAgent +
-                                     " daemon --init -reg-service=svc; last output line: "
-                                     "TalvoBackupAgent: registration failed"});
 }
 
 // Bytes pass through unchanged; the sink sees whole lines only, the last one when the copy ends;

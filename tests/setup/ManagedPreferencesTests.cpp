@@ -1,4 +1,3 @@
-#include "exec/Error.h"
 #include "setup/ManagedPreferences.h"
 #include "tests/support/TestFiles.h"
 
@@ -30,31 +29,6 @@ void writePythonPropertyList(const fs::path& file, const std::string& pythonValu
     if (::pclose(python) != 0) {
         throw std::runtime_error("python could not write " + file.string());
     }
-}
-
-// Without a computer-wide file the per-user one is read; a computer-wide profile that cannot
-// arrive exactly is an error: no fallback, nothing written, and the line names the key but
-// never the value.
-TEST(ManagedPreferences, FallsBackToThePerUserFileButARefusedProfileThrowsFirst) {
-    const TemporaryFolder root;
-    std::ostringstream out;
-    const ManagedPreferences preferences{root.path().string(), "jane", out};
-    fs::create_directories(fs::path(preferences.seedFile()).parent_path());
-    fs::create_directories(fs::path(preferences.perUserFile()).parent_path());
-    writePythonPropertyList(preferences.perUserFile(), "{'reg-token': 'fallback'}");
-    EXPECT_EQ(preferences.profile().value().registrationToken, "fallback");
-
-    writePythonPropertyList(preferences.computerWideFile(),
-                            "{'seed-config': {'a': 'x'}, 'encryption-key': 'abcdefgh\\x00ijkl'}");
-    try {
-        preferences.profile();
-        ADD_FAILURE() << "no error";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.text(), "Error Domain=InputError Code=-1 \"Managed preferences refused: "
-                                "the text at encryption-key holds U+0000.\"");
-    }
-    EXPECT_FALSE(fs::exists(preferences.seedFile()));
-    EXPECT_EQ(out.str(), "");
 }
 
 // The user name is HOME's last piece, or SUDO_USER, or USER: whatever started Setup set there. Only

@@ -14,11 +14,11 @@ json.dump({"environment": dict(entry.split("=", 1) for entry in environment),
 """
 
 # Starts Setup as the tool from a hostile caller (its own PATH first, an exported function,
-# start-up files, odd IFS and CDPATH, umask 000, a folder of its own, an extra descriptor) and
-# speaks the tool's protocol: the greeting, then one request per command, each answered with its
-# exit status. Prints what came back as JSON.
+# start-up files, odd IFS and CDPATH, umask 000, a folder of its own, an extra descriptor, every
+# signal blocked and some ignored) and speaks the tool's protocol: the greeting, then one request
+# per command, each answered with its exit status. Prints what came back as JSON.
 DRIVER = r"""
-import json, os, socket, struct, subprocess, sys
+import json, os, signal, socket, struct, subprocess, sys
 setup, commands = sys.argv[1], json.loads(sys.argv[2])
 evil = "/tmp/evil"
 os.makedirs(evil, exist_ok=True)
@@ -30,10 +30,16 @@ hostile = {"PATH": f"{evil}:/usr/bin:/bin", "BASH_FUNC_x%%": f"() {{ touch {evil
            "ENV": f"{evil}/startup", "BASH_ENV": f"{evil}/startup", "IFS": "/",
            "CDPATH": evil, "DYLD_INSERT_LIBRARIES": f"{evil}/x.dylib", "HOME": "/Users/staff1"}
 extra = os.open("/etc/hostname", os.O_RDONLY)
+
+def hand_over_signals():
+    signal.pthread_sigmask(signal.SIG_SETMASK, signal.valid_signals())
+    for number in (signal.SIGINT, signal.SIGCHLD):
+        signal.signal(number, signal.SIG_IGN)
+
 ours, tools = socket.socketpair()
 tool = subprocess.Popen(["setpriv", "--ruid", "501", "--euid", "0", "--", setup,
                          "--talvo-root-tool"], stdin=tools, stdout=tools, env=hostile, cwd=evil,
-                        umask=0, pass_fds=[extra])
+                        umask=0, pass_fds=[extra], preexec_fn=hand_over_signals)
 tools.close()
 
 def answer(number):

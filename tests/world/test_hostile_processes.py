@@ -1,35 +1,15 @@
-"""The real Setup in worlds that push back: the agent's daemon running from inside the agent's
-bundle, a local user's many programs each from a bundle of its own with a large Info.plist, a
-command whose output outgrows the memory Setup may use, and a start with SIGCHLD ignored."""
+"""The real Setup in worlds that push back: a local user's many programs each from a bundle of its
+own with a large Info.plist, and a command whose output outgrows the memory Setup may use."""
 
 import os
 import shutil
 import unittest
 
 from talvo_world import AGENT_EXECUTABLE
-from worldcase import (AGENT_APP_EXECUTABLE, AGENT_RUNNING, APP_STUB, BY_WORDS, CHECKING, NO_MDM,
-                       PRODUCT, RESTARTED, SANITIZED, OpenCounter, SetupTestCase)
+from worldcase import (APP_STUB, BY_WORDS, CHECKING, NO_MDM, PRODUCT, SANITIZED, OpenCounter,
+                       SetupTestCase)
 
 OUT_OF_MEMORY = 'Error Domain=InternalError Code=71 "Out of memory"'
-
-
-class DaemonInsideTheBundleTest(SetupTestCase):
-    def test_the_daemon_is_not_taken_for_the_agent_application(self):
-        # On a configured Mac the agent's daemon always runs, from the agent bundle's
-        # Contents/MacOS but not as the bundle's own executable. Here it is a real process under
-        # that path, so that the running-applications scan meets it as it would on the Mac.
-        for applications, first_lines in (([], []), (["agent"], [AGENT_RUNNING])):
-            with self.subTest(applications=applications):
-                world = self.new_world()
-                shutil.copyfile(APP_STUB, world.host_path(AGENT_EXECUTABLE))
-                os.chmod(world.host_path(AGENT_EXECUTABLE), 0o755)
-                world.configure_agent()
-                session = self.setup(world, daemons=True, applications=applications)
-                self.assertEqual(session.lines, [*first_lines, CHECKING, NO_MDM])
-                self.assertEqual(session.status, 0)
-                self.assertFalse(any(session.still_running(app) for app in applications))
-                self.assertEqual(self.launchctl(world), RESTARTED)
-                self.assertIn(AGENT_APP_EXECUTABLE, session.launched_executables())
 
 
 class ManyBundlesTest(SetupTestCase):
@@ -88,24 +68,6 @@ class OutputBeyondMemoryTest(SetupTestCase):
         self.assertNotIn("head -c", session.processes)
         self.assertNotIn("<defunct>", session.processes)
         self.assertEqual((self.launchctl(world), session.launched_executables()), ([], []))
-
-
-class IgnoredChildSignalTest(SetupTestCase):
-    def test_an_install_started_with_child_signals_ignored_reads_as_it_went(self):
-        # Whatever starts Setup may ignore SIGCHLD (daemons often do), and an ignored SIGCHLD
-        # stays ignored across exec: the system would reap every command and take its status.
-        world = self.new_world()
-        session = self.run_in(world, ["/usr/bin/python3", "-c", """if True:
-            import os, signal
-            signal.signal(signal.SIGCHLD, signal.SIG_IGN)
-            os.execv("/usr/local/bin/Setup",
-                     ["Setup", "REG_TOKEN=t", "ENCRYPTION_KEY=long enough key"])
-        """], product=PRODUCT)
-        self.assertEqual((session.lines, session.status), (BY_WORDS, 0))
-        self.assert_registered(world, "-reg-token=t")
-        self.assert_key(world, "long enough key")
-        self.assert_daemons_started(world, session)
-        self.assertEqual(session.launched_executables(), [AGENT_APP_EXECUTABLE])
 
 
 if __name__ == "__main__":

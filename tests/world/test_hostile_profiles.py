@@ -71,7 +71,7 @@ def computer_wide(content, per_user=None, linked=False):
 
 def refused(name, content, reason, user):
     """Values that cannot arrive exactly stop the run: neither the per-user profile nor the words
-    stand in, and an earlier seed file is left as it was."""
+    stand in, and an earlier seed file is left as it was, even when the profile holds a seed."""
     return Row(name, ("REG_TOKEN=words", "ENCRYPTION_KEY=words passphrase"), users=(user,),
                arrange=computer_wide(content, {"reg-token": "per-user", "seed-config": {"a": "b"}}),
                lines=[CHECKING, f'Error Domain=InputError Code=-1 "Managed preferences refused: '
@@ -107,9 +107,9 @@ class HostileProfileTest(SetupTestCase):
                     "the profile nests deeper than 512 levels", "root"),
             refused("XML nesting", xml_nested(100_000),
                     "the profile nests deeper than 512 levels", "501"),
-            refused("U+0000 in a binary passphrase", plistlib.dumps(
-                {"reg-token": "t", "encryption-key": "abcdefgh\0ijkl"}, fmt=plistlib.FMT_BINARY),
-                    "the text at encryption-key holds U+0000", "501"),
+            refused("U+0000 in a binary passphrase beside a seed", plistlib.dumps(
+                {"reg-token": "t", "encryption-key": "abcdefgh\0ijkl", "seed-config": {"a": "x"}},
+                fmt=plistlib.FMT_BINARY), "the text at encryption-key holds U+0000", "501"),
             refused("U+0000 in a big-endian UTF-16 passphrase", as_utf16(NUL_XML, "be"),
                     "the text at encryption-key holds U+0000", "root"),
             Row("UTF-8 with a byte-order mark", users=("root",),

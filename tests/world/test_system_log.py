@@ -85,6 +85,16 @@ class SystemLogTest(SetupTestCase):
                     self.assert_nowhere(entries, TOKEN)
                     self.assert_nowhere(entries, PASSPHRASES[1])
 
+    def test_a_dismissed_add_of_the_key_is_logged_masked(self):
+        world = self.new_world()
+        world.set_pkexec_answers("allow", "dismiss", "allow")
+        session, entries = self.logged_run(world, "501", f"ENCRYPTION_KEY={PASSPHRASES[1]}")
+        failure = entries[entries.index(command_error(126)) - 1]
+        self.assertTrue(failure.startswith("Privileged command failed (authentication dismissed, "
+                                           "status 126): security add-generic-password "), failure)
+        self.assertIn(' -w "********" ', failure)
+        self.assert_nowhere(entries, PASSPHRASES[1])
+
     def test_no_piece_of_a_secret_in_shell_syntax_is_logged(self):
         # A token reaches the agent's setup from a profile; a passphrase fails to be stored in a
         # read-only keychain. A normal user's privileged run keeps no output of its commands at
