@@ -64,23 +64,22 @@ LineCopyingBuffer::int_type LineCopyingBuffer::overflow(int_type character) {
         return traits_type::not_eof(character);
     }
     const char byte = traits_type::to_char_type(character);
-    if (traits_type::eq_int_type(target_.sputc(byte), traits_type::eof())) {
-        return traits_type::eof();
-    }
+    target_.sputc(byte);
     copy(&byte, 1);
     return character;
 }
 
+// A target that fails (a stdout whose reader has gone) is not reported: the stream would go bad
+// and drop every later line, when the log is then the only record of the run.
 std::streamsize LineCopyingBuffer::xsputn(const char* bytes, std::streamsize count) {
-    const std::streamsize written = target_.sputn(bytes, count);
-    if (written > 0) {
-        copy(bytes, static_cast<std::size_t>(written));
-    }
-    return written;
+    target_.sputn(bytes, count);
+    copy(bytes, static_cast<std::size_t>(count));
+    return count;
 }
 
 int LineCopyingBuffer::sync() {
-    return target_.pubsync();
+    target_.pubsync();
+    return 0;
 }
 
 void LineCopyingBuffer::copy(const char* bytes, std::size_t count) noexcept {

@@ -41,7 +41,8 @@ std::string failedCommandEntry(const ShownCommand& command, const Error& failure
 std::string failedCommandEntry(const ShownCommand& command, const PrivilegedOutcome& outcome);
 
 // Passes every byte on to another buffer unchanged and hands each whole line, without its line
-// end, to a sink. The copy never disturbs the passing on: a sink that throws loses its entry.
+// end, to a sink. Neither disturbs the other: a sink that throws loses its entry, and a target
+// that refuses bytes neither stops the copy nor makes the stream fail.
 class LineCopyingBuffer final : public std::streambuf {
   public:
     LineCopyingBuffer(std::streambuf& target, LogSink sink);

@@ -102,6 +102,15 @@ class SpawnAttributes {
                                                     POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
                                                     kCloseUnnamedDescriptors));
     }
+    // A pipe signal that we ignore (Setup does, so that a reader gone from its stdout cannot end
+    // it halfway) is not the program's to inherit: a pipeline's writers must end with their reader.
+    void restorePipeSignal() {
+        sigset_t pipeSignal;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        posix_spawnattr_setsigdefault(&attributes_, &pipeSignal);
+        posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF);
+    }
     const posix_spawnattr_t* get() const { return &attributes_; }
 
   private:
@@ -147,6 +156,8 @@ std::optional<pid_t> startProcess(const std::string& program,
     SpawnAttributes attributes;
     if (options.detached || asRoot) {
         attributes.startClean(options.detached);
+    } else {
+        attributes.restorePipeSignal();
     }
     if (!argumentVector.isComplete() || !actions.route(options.input, STDIN_FILENO, O_RDONLY) ||
         !actions.route(options.output, STDOUT_FILENO, O_WRONLY) ||

@@ -16,7 +16,9 @@ namespace talvo {
 // maximumSize, grows past it while being read, cannot be read, or does not fit in memory.
 // Never blocks on the file and never holds more than maximumSize bytes of it. Only a regular file
 // is opened: a path that names anything else is looked at, not opened (opening a device can act on
-// it), and a file put in place of the one looked at before it was opened is not read.
+// it), and a file put in place of the one looked at before it was opened is not read: the look
+// and the open are made again, a few times at most, so that a file its writer replaced in the
+// meantime is read in its new form.
 std::optional<std::string> readRegularFile(const std::filesystem::path& file,
                                            std::size_t maximumSize);
 

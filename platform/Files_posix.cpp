@@ -170,33 +170,46 @@ std::error_code writeTextFileAtomically(const std::string& path, std::string_vie
     return {};
 }
 
-std::optional<std::string> readRegularFile(const std::filesystem::path& file,
-                                           std::size_t maximumSize) {
+namespace {
+
+// One look at the file and one read of it. replaced: the name led to another file by the time it
+// was opened.
+struct ReadAttempt {
+    std::optional<std::string> bytes;
+    bool replaced = false;
+};
+
+ReadAttempt readIfUnchanged(const std::filesystem::path& file, std::size_t maximumSize) {
     // Looked at before it is opened: opening a device can act on it (a tape rewinds, a watchdog is
     // armed, a serial line is raised), and a root process reads files that any local user may
     // name, through a link in a bundle of their own. Only a regular file is opened.
     struct stat named {};
     if (::stat(file.c_str(), &named) != 0 || !isRegularWithin(named, maximumSize)) {
-        return std::nullopt;
+        return {};
     }
     // Non-blocking, so that a FIFO put in its place meanwhile returns at once instead of waiting
     // for a writer; no controlling terminal is ever taken from a device.
     const posix::FileDescriptor opened(
         ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!opened.isOpen()) {
-        return std::nullopt;
+        return {};
     }
     // The file opened must be the one looked at.
     struct stat status {};
-    if (::fstat(opened.get(), &status) != 0 || !isRegularWithin(status, maximumSize) ||
-        status.st_dev != named.st_dev || status.st_ino != named.st_ino) {
-        return std::nullopt;
+    if (::fstat(opened.get(), &status) != 0) {
+        return {};
+    }
+    if (status.st_dev != named.st_dev || status.st_ino != named.st_ino) {
+        return {std::nullopt, true};
+    }
+    if (!isRegularWithin(status, maximumSize)) {
+        return {};
     }
     try {
         std::string bytes(static_cast<std::size_t>(status.st_size), '\0');
         const auto count = posix::readUpTo(opened.get(), bytes.data(), bytes.size());
         if (!count) {
-            return std::nullopt;
+            return {};
         }
         bytes.resize(*count);
         // A file that grew while we read it is torn and maybe over the limit: one probe byte
@@ -204,11 +217,29 @@ std::optional<std::string> readRegularFile(const std::filesystem::path& file,
         char probe = 0;
         if (*count == static_cast<std::size_t>(status.st_size) &&
             posix::readUpTo(opened.get(), &probe, 1).value_or(1) != 0) {
-            return std::nullopt;
+            return {};
         }
-        return bytes;
+        return {std::move(bytes)};
     } catch (const std::bad_alloc&) {
-        return std::nullopt;
+        return {};
+    }
+}
+
+// Enough for a file that its writer replaces now and then; few enough that one replaced on and on
+// cannot keep a reader from going on.
+constexpr int kReadAttempts = 8;
+
+} // namespace
+
+std::optional<std::string> readRegularFile(const std::filesystem::path& file,
+                                           std::size_t maximumSize) {
+    // A writer that renames a new file over the old one (every atomic writer, an MDM agent's
+    // included) between our look and our open leaves the new file to read, not no file at all.
+    for (int attempt = 1;; ++attempt) {
+        ReadAttempt result = readIfUnchanged(file, maximumSize);
+        if (!result.replaced || attempt == kReadAttempts) {
+            return std::move(result.bytes);
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include "format/UnicodeText.h"
 #include "setup/ManagedPreferences.h"
 
+#include <algorithm>
 #include <array>
 
 namespace talvo::ArgumentParser {
@@ -23,9 +24,24 @@ constexpr std::array kTextKeywords{
 
 constexpr std::string_view kCleanInstallKeyword = "CLEAN_INSTALL";
 
+// The longest word a key or a value is compared with, in bytes.
+constexpr std::size_t longestComparedWord() {
+    std::size_t longest = kCleanInstallKeyword.size();
+    for (const auto& keyword : kTextKeywords) {
+        longest = std::max(longest, keyword.name.size());
+    }
+    return longest;
+}
+
 // Texts are compared as the platform compares strings: canonically equivalent texts are equal
-// (a KELVIN SIGN matches "K").
+// (a KELVIN SIGN matches "K"). The words compared with are ASCII, and no composition gives ASCII,
+// so only a text of at most as many code points (of at most 4 bytes each) can be equivalent to
+// one; a longer text is left as it is, since normalizing a long run of combining marks takes time
+// that grows with the square of its length.
 std::string comparable(std::string text) {
+    if (text.size() > 4 * longestComparedWord()) {
+        return text;
+    }
     return unicode::nfc(text).value_or(std::move(text));
 }
 

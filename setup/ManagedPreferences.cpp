@@ -7,7 +7,9 @@
 #include "platform/PropertyListFile.h"
 #include "setup/SeedConfiguration.h"
 
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 
 namespace talvo {
 
@@ -47,6 +49,20 @@ bool isOneName(const std::string& userName) {
            userName.find('/') == std::string::npos;
 }
 
+// A file beyond the limit is a profile all the same: passed over, it would leave the run to
+// install from another source, or from none, and end as a success.
+PropertyListReading examineProfile(const std::string& file) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(file, error) &&
+        std::filesystem::file_size(file, error) > ManagedPreferences::kPreferencesSizeLimit &&
+        !error) {
+        return {std::nullopt, "the profile is larger than " +
+                                  std::to_string(ManagedPreferences::kPreferencesSizeLimit >> 20) +
+                                  " MiB"};
+    }
+    return examinePropertyListFile(file, ManagedPreferences::kPreferencesSizeLimit);
+}
+
 } // namespace
 
 const PropertyDictionary* ManagedPreferences::seedSection(const PropertyDictionary& settings) {
@@ -79,11 +95,11 @@ ManagedPreferences ManagedPreferences::ofThisComputer() {
 }
 
 PropertyListReading ManagedPreferences::reading() const {
-    auto computerWide = examinePropertyListFile(computerWideFile_, kPreferencesSizeLimit);
+    auto computerWide = examineProfile(computerWideFile_);
     if (computerWide.dictionary || computerWide.refusal || perUserFile_.empty()) {
         return computerWide;
     }
-    return examinePropertyListFile(perUserFile_, kPreferencesSizeLimit);
+    return examineProfile(perUserFile_);
 }
 
 std::optional<Config> ManagedPreferences::profile() const {

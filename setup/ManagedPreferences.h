@@ -33,7 +33,8 @@ class ManagedPreferences {
     static constexpr const char* kPreferencesFileName = "com.talvo.backup.agent.plist";
     static constexpr const char* kSeedFile =
         "/Library/Application Support/Talvo Backup Agent/seed.conf";
-    // Far above any real profile, far below what would strain a Mac's memory.
+    // Far above any real profile, far below what would strain a Mac's memory. A larger file is
+    // refused, never passed over.
     static constexpr std::size_t kPreferencesSizeLimit = std::size_t{8} << 20;
 
     static constexpr PreferenceKey kRegistrationToken{"reg-token", PreferenceType::text};

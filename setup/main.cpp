@@ -5,11 +5,15 @@
 #include "setup/ArgumentParser.h"
 #include "setup/SetupFlow.h"
 
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
 
 int main(int argc, char* argv[]) {
+    // A reader gone from stdout would otherwise end the run between taking the daemons down and
+    // starting them again; the printed lines still reach the system log.
+    std::signal(SIGPIPE, SIG_IGN);
     // One identifier for every entry of every run, whatever the executable is called, so that an
     // admin can collect them all with one query.
     talvo::openSystemLog("talvo-setup");

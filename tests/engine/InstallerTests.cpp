@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <streambuf>
 #include <string>
 
 namespace talvo {
@@ -137,6 +138,26 @@ TEST(InstallerLog, CopiedLinesPassEveryByteOnAndHandOverWholeLines) {
     out << "after\n";
     EXPECT_EQ(out.str(), "halfx line\nthrow\n\nunterminatedafter\n");
     EXPECT_EQ(copied, (Lines{"halfx line", "", "unterminated"}));
+}
+
+// A stdout whose reader has gone takes no bytes; the stream must stay good, or every later line
+// would be dropped before it reached the log.
+TEST(InstallerLog, CopiedLinesReachTheSinkWhenTheStreamRefusesEveryByte) {
+    struct Refusing final : std::streambuf {
+        int_type overflow(int_type) override { return traits_type::eof(); }
+        std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+        int sync() override { return -1; }
+    } refusing;
+    std::ostream out(&refusing);
+    Lines copied;
+    {
+        const CopiedLines copy(out, [&copied](const std::string& line) { copied.push_back(line); });
+        printLine(out, "Checking MDM...");
+        out << 'x' << "y\n";
+        printLine(out, "Installing User...");
+        EXPECT_TRUE(out.good());
+    }
+    EXPECT_EQ(copied, (Lines{"Checking MDM...", "xy", "Installing User..."}));
 }
 
 } // namespace

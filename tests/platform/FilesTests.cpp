@@ -4,6 +4,7 @@
 #include "tests/support/OpenCount.h"
 #include "tests/support/TestFiles.h"
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -161,6 +162,36 @@ TEST(FileReading, NothingButARegularFileWithinTheLimitIsOpened) {
     fs::resize_file(file, std::uintmax_t{1} << 30);
     EXPECT_FALSE(readRegularFile(file, kBundleInfoSizeLimit).has_value());
     ::alarm(0);
+}
+
+// An MDM agent replaces a profile by renaming a new file over it. A read whose look and open fall
+// on either side of a rename must read the file it finds, never report no file: Setup would go on
+// without the profile.
+TEST(FileReading, AFileReplacedWhileItIsReadIsReadInItsNewForm) {
+    const TemporaryFolder folder;
+    const auto file = folder.path() / "profile.plist";
+    const auto staged = folder.path() / "staged";
+    const std::string forms[] = {"first form", "second form"};
+    for (std::size_t index = 0; index < 2; ++index) {
+        writeFile(folder.path() / std::to_string(index), forms[index]);
+    }
+    writeFile(file, forms[0]);
+    std::atomic<bool> reading{true};
+    std::thread writer([&] {
+        for (std::size_t next = 1; reading; next ^= 1) {
+            fs::create_hard_link(folder.path() / std::to_string(next), staged);
+            fs::rename(staged, file);
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+        }
+    });
+    int missed = 0;
+    for (int read = 0; read < 20000; ++read) {
+        const auto bytes = readRegularFile(file, 1024);
+        missed += bytes && (*bytes == forms[0] || *bytes == forms[1]) ? 0 : 1;
+    }
+    reading = false;
+    writer.join();
+    EXPECT_EQ(missed, 0);
 }
 
 } // namespace

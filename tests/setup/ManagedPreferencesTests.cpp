@@ -1,3 +1,4 @@
+#include "exec/Error.h"
 #include "setup/ManagedPreferences.h"
 #include "tests/support/TestFiles.h"
 
@@ -7,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace talvo {
 namespace {
@@ -103,6 +105,53 @@ TEST(ManagedPreferences, ProfileWithItsSeedFileWrittenOrNot) {
     EXPECT_EQ(readFile(preferences.seedFile()), "a = x");
     EXPECT_EQ(std::distance(fs::directory_iterator(seedFolder), fs::directory_iterator()), 1);
     EXPECT_EQ(out.str(), "");
+}
+
+// A profile over the size limit is refused like one that cannot be read exactly, wherever it
+// lies: passed over, the per-user profile or nothing would be installed in its place.
+TEST(ManagedPreferences, AProfileOverTheSizeLimitIsRefusedNotPassedOver) {
+    const std::string small = R"(<plist version="1.0"><dict><key>reg-token</key>)"
+                              "<string>small</string></dict></plist>";
+    const std::string large = R"(<plist version="1.0"><dict><key>reg-token</key>)"
+                              "<string>large</string></dict></plist>";
+    const auto padded = [](const std::string& profile, std::size_t size) {
+        return profile + std::string(size - profile.size(), '\n');
+    };
+    constexpr auto kLimit = ManagedPreferences::kPreferencesSizeLimit;
+    const struct {
+        const char* name;
+        std::optional<std::string> computerWide;
+        std::optional<std::string> perUser;
+        std::optional<std::string> token; // nullopt: refused
+    } cases[] = {
+        {"at the limit", padded(large, kLimit), small, "large"},
+        {"over the limit", padded(large, kLimit + 1), small, std::nullopt},
+        {"per-user over the limit", std::nullopt, padded(large, kLimit + 1), std::nullopt},
+        {"per-user at the limit", std::nullopt, padded(large, kLimit), "large"},
+    };
+    for (const auto& example : cases) {
+        const TemporaryFolder root;
+        FlushRecordingStream out;
+        const ManagedPreferences preferences{root.path().string(), "jane", out};
+        for (const auto& [file, content] :
+             {std::pair{preferences.computerWideFile(), example.computerWide},
+              std::pair{preferences.perUserFile(), example.perUser}}) {
+            if (content) {
+                fs::create_directories(fs::path(file).parent_path());
+                writeFile(file, *content);
+            }
+        }
+        try {
+            const auto profile = preferences.profile();
+            ASSERT_TRUE(profile) << example.name;
+            EXPECT_EQ(profile->registrationToken, example.token) << example.name;
+        } catch (const Error& error) {
+            EXPECT_FALSE(example.token) << example.name;
+            EXPECT_EQ(error.text(), "Error Domain=InputError Code=-1 \"Managed preferences "
+                                    "refused: the profile is larger than 8 MiB.\"")
+                << example.name;
+        }
+    }
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 """The real Setup against files it must read but cannot trust: a user's own application bundle
 whose Info.plist is a FIFO or a huge sparse file, a managed profile that is a FIFO, nested far too
-deep, holding U+0000, in the other encodings a Mac reads, or no property list at all."""
+deep, over 8 MiB, holding U+0000, in the other encodings a Mac reads, or no property list at all."""
 
 import os
 import plistlib
@@ -107,6 +107,8 @@ class HostileProfileTest(SetupTestCase):
                     "the profile nests deeper than 512 levels", "root"),
             refused("XML nesting", xml_nested(100_000),
                     "the profile nests deeper than 512 levels", "501"),
+            refused("a profile over 8 MiB", plistlib.dumps({"reg-token": "t"}) + bytes(9 << 20),
+                    "the profile is larger than 8 MiB", "501"),
             refused("U+0000 in a binary passphrase beside a seed", plistlib.dumps(
                 {"reg-token": "t", "encryption-key": "abcdefgh\0ijkl", "seed-config": {"a": "x"}},
                 fmt=plistlib.FMT_BINARY), "the text at encryption-key holds U+0000", "501"),

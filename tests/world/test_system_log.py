@@ -9,7 +9,8 @@ import unittest
 
 from test_secrets_and_outcomes import PASSPHRASES, as_in_a_double_quoted_word
 from talvo_world import SystemLogRecorder
-from worldcase import BY_WORDS, USERS, SetupTestCase, command_error
+from worldcase import (ADD, BY_WORDS, FIND, PRODUCT, RESTARTED, SETUP, USERS, SetupTestCase,
+                       command_error)
 
 TOKEN = "tok-credential-0042"
 AGENT = '"/Applications/Talvo Backup Agent.app/Contents/MacOS/TalvoBackupAgent" daemon --init'
@@ -32,6 +33,18 @@ def random_secret(rng):
                                           k=rng.randint(7, 11))))
         pieces.append("".join(rng.choices(syntax, k=rng.randint(1, 2))))
     return "".join(pieces)
+
+
+# Runs the command with a stdout whose reader has already gone, and prints its exit status.
+WITHOUT_READER = ("import os, subprocess, sys\n"
+                  "reading, writing = os.pipe()\n"
+                  "os.close(reading)\n"
+                  "print(subprocess.run(sys.argv[1:], stdout=writing).returncode)\n")
+# A security ahead of the world's on a normal user's PATH, that notes which signals it ignores.
+IGNORED_SIGNALS = "/var/world/ignored-signals"
+NOTING_SECURITY = (f"#!/bin/sh\ngrep ^SigIgn /proc/self/status >>{IGNORED_SIGNALS}\n"
+                   'exec /opt/world/bin/security "$@"\n').encode()
+PIPE_SIGNAL_BIT = 1 << (13 - 1)
 
 
 def bash_as_sh(world):
@@ -134,6 +147,37 @@ class SystemLogTest(SetupTestCase):
                         for failure in failures:
                             self.assertTrue(failure.endswith(ending), failure)
                         self.assert_nowhere(entries, secret)
+
+    def test_a_reader_gone_from_stdout_ends_nothing_halfway(self):
+        # The daemons are taken down before the first line is printed; the run must go on to
+        # start them again, and what it printed reaches the log all the same.
+        for user in USERS:
+            with self.subTest(user=user):
+                world = self.new_world()
+                world.write("/var/world/probe/security", NOTING_SECURITY)
+                world.host_path("/var/world/probe/security").chmod(0o755)
+                world.write(IGNORED_SIGNALS, b"")
+                world.host_path(IGNORED_SIGNALS).chmod(0o666)
+                recorder = SystemLogRecorder(world)
+                session = self.run_in(
+                    world, ["env", "PATH=/var/world/probe:/opt/world/bin:/usr/bin:/bin",
+                            "/usr/bin/python3", "-c", WITHOUT_READER, SETUP, "REG_TOKEN=t",
+                            "ENCRYPTION_KEY=passphrase1"],
+                    product=PRODUCT, user=user, daemons=True)
+                entries = recorder.entries()
+                self.assertEqual(session.stdout, "0\n", entries)
+                self.assertEqual([entry for entry in entries if entry in BY_WORDS], BY_WORDS)
+                self.assertRegex(entries[-1], r"^Setup ended with exit status 0 after ")
+                self.assert_registered(world, "-reg-token=t")
+                self.assert_key(world, "passphrase1")
+                self.assertEqual(self.launchctl(world), RESTARTED)
+                self.assertEqual([call["argv"][0] for call in world.calls("security")],
+                                 [FIND, ADD])
+                # The commands a normal user's run starts itself end with their reader, as ever.
+                noted = world.read(IGNORED_SIGNALS).decode().split()
+                self.assertEqual(len(noted), 2 if user != "root" else 0, noted)
+                for mask in noted[1::2]:
+                    self.assertEqual(int(mask, 16) & PIPE_SIGNAL_BIT, 0, noted)
 
 
 if __name__ == "__main__":
