@@ -158,16 +158,10 @@ class SeedFileTest(SetupTestCase):
 
 class FailureTest(SetupTestCase):
     def test_rows(self):
-        failed_agent = dict(status=3, app=False, daemons=[], registered=("-reg-token=t",),
-                            database=False)
         self.check_rows([
             Row("agent setup fails", ("REG_TOKEN=t", "ENCRYPTION_KEY=long enough key"),
-                arrange=lambda w: w.set_agent_init_status(3),
-                lines=[*BY_WORDS, command_error(3)], **failed_agent),
-            Row("agent setup from a profile fails", users=("501",),
-                arrange=lambda w: (w.set_agent_init_status(3), w.set_profile(
-                    {"reg-token": "t", "encryption-key": "long enough key"})),
-                lines=[*BY_PROFILE, command_error(3)], **failed_agent),
+                arrange=lambda w: w.set_agent_init_status(3), lines=[*BY_WORDS, command_error(3)],
+                status=3, app=False, daemons=[], registered=("-reg-token=t",), database=False),
             *(Row(f"authentication {answer}", ("REG_TOKEN=t", "ENCRYPTION_KEY=long enough key"),
                   users=("501",), arrange=lambda w, a=answer: w.set_pkexec_answers(a),
                   lines=[*BY_WORDS, command_error(status)], status=status, app=False,
@@ -182,19 +176,11 @@ class FailureTest(SetupTestCase):
                 registered=("-reg-token=t",), security=[FIND], daemons=[],
                 privileged=[agent_command("-reg-token=t"), add_key_command("long enough key"),
                             *bootstrap_commands("bootstrap")]),
-            Row("the key's add dismissed", ("ENCRYPTION_KEY=long enough key",), users=("501",),
-                arrange=lambda w: w.set_pkexec_answers("allow", "dismiss", "allow"),
-                lines=[*BY_WORDS, command_error(126)], status=126, registered=(),
-                security=[FIND]),
             # Not found would be 44 and silent; 49 is reported, and the add is still tried.
             Row("unreadable keychain", ("ENCRYPTION_KEY=long enough key",), key=UNREADABLE,
                 arrange=lambda w: w.write(KEYCHAIN, b"\x00not a keychain"),
                 lines=[*BY_WORDS, command_error(49), command_error(49)], status=49,
                 registered=(), security=[FIND, ADD]),
-            Row("no keychain", ("REG_TOKEN=t", "ENCRYPTION_KEY=long enough key"), key=UNREADABLE,
-                arrange=lambda w: w.remove(KEYCHAIN),
-                lines=[*BY_WORDS, command_error(50), command_error(50)], status=50,
-                registered=("-reg-token=t",), security=[FIND, ADD]),
         ])
 
 
