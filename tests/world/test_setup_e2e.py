@@ -109,9 +109,6 @@ class ProfileTest(SetupTestCase):
             Row("configured, profile without clean-up", ("CLEAN_INSTALL=yes",), users=("root",),
                 arrange=lambda w: (w.configure_agent(), w.set_profile(MDM_SETTINGS)),
                 lines=[CHECKING]),
-            Row("short key in a profile", users=("root",),
-                arrange=profiles(({"reg-token": "t", "encryption-key": "short"}, None, False)),
-                lines=[*BY_PROFILE, SHORT_KEY], status=65, daemons=[]),
             *(Row(f"the per-user profile's user from {source}", env=env, users=("root",),
                   arrange=by_environment, lines=BY_PROFILE, registered=(f"-reg-token={name}",))
               for source, name, env in [
@@ -226,12 +223,15 @@ class RunningAgentTest(SetupTestCase):
 
     def test_output_ends_with_setup_and_a_second_run_stops_what_the_first_started(self):
         # Whoever reads Setup's output through a pipe must see it end when Setup ends, even
-        # though the agent application it opened goes on running.
+        # though the agent application it opened goes on running. Setup does not wait for the
+        # application it opens, so the script waits for each launch.
         world = self.new_world()
-        session = self.run_in(world, ["/bin/sh", "-c", """
+        session = self.run_in(world, ["/bin/sh", "-c", f"""
+            launched() {{ grep -c '{AGENT_APP_EXECUTABLE}$' /var/world/log/launches 2>/dev/null; }}
             /usr/local/bin/Setup REG_TOKEN=t 2>&1 | cat; echo "== $?"
-            while [ ! -s /var/world/log/launches ]; do sleep 0.02; done
+            until [ "$(launched)" = 1 ]; do sleep 0.02; done
             /usr/local/bin/Setup; echo "== $?"
+            until [ "$(launched)" = 2 ]; do sleep 0.02; done
         """], product=PRODUCT, timeout=20)
         self.assertFalse(session.timed_out)
         self.assertEqual(session.lines, [*BY_WORDS, "== 0", AGENT_RUNNING, CHECKING, NO_MDM,

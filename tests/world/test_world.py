@@ -1,6 +1,6 @@
-"""The world on its own, where no Setup session shows it: the sandbox is shaped like a Mac and leaves
-the host alone, and launchctl keeps its jobs as the real one does and lets only root change them
-(the Setup sessions check the users of the agent's setup and of security, not of launchctl)."""
+"""The world on its own, where no Setup session shows it: the sandbox is shaped like a Mac and
+leaves the host alone, and launchctl keeps its jobs as the real one does and lets only root change
+them (the Setup sessions check the users of the agent's setup and of security, not of launchctl)."""
 
 import os
 import unittest
