@@ -6,9 +6,7 @@
 #include "engine/RunLog.h"
 #include "tests/engine/FakeComputer.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
-#include <optional>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -95,28 +93,6 @@ TEST(Installer, KillAppStopsTheRunningApplicationsInOrder) {
         computer.installer.killApp();
         EXPECT_EQ(computer.applicationLookups, (std::vector<Lines>{{agentApp, statusApp}}));
         EXPECT_EQ(computer.lines(), lines);
-    }
-}
-
-// Only the add decides whether the key is stored: its failure goes back to the caller, whichever
-// way it failed, after one printed line; a failed lookup is only printed.
-TEST(Installer, AKeyThatCouldNotBeStoredIsReportedToTheCaller) {
-    const struct {
-        unsigned userId;
-        PrivilegedOutcome privilegedAdd;
-        int status;
-    } cases[] = {{0, {}, 50}, {501, {Kind::ran, 50}, 50}, {501, {Kind::dismissed, 0}, 126}};
-    for (const auto& [userId, privilegedAdd, status] : cases) {
-        FakeComputer computer;
-        computer.userId = userId;
-        computer.failures = {{"add-", 50}, {"find-", 49}};
-        computer.privileged = {{"add-", privilegedAdd}};
-        const auto stored = computer.installer.run({"t", {}, "passphrase1", {}, {}}).keyNotStored;
-        ASSERT_TRUE(stored) << status;
-        EXPECT_EQ(stored->code(), status);
-        const Lines lines = computer.lines();
-        EXPECT_EQ(lines.back(), errorLine(status));
-        EXPECT_EQ(std::count(lines.begin(), lines.end(), errorLine(status)), 1) << status;
     }
 }
 

@@ -31,13 +31,6 @@ std::ptrdiff_t countOf(const Lines& lines, const std::string& part) {
     });
 }
 
-// A shell sees only the low byte of an exit status, so a code of 256 must not end Setup with 0.
-TEST(SetupFlow, AFailedCommandsCodeAbove255EndsSetupWith1) {
-    FakeComputer computer;
-    computer.failures["daemon --init"] = 256;
-    EXPECT_EQ(run(computer, "REG_TOKEN=t"), 1);
-}
-
 // A key that could not be stored stops nothing: the daemons start and the agent opens, and the
 // add's status, printed once, ends the run (as 1 when above 255).
 TEST(SetupFlow, AKeyThatCouldNotBeStoredEndsTheRunWithTheAddsStatus) {

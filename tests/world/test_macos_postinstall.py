@@ -7,8 +7,8 @@ import shutil
 import subprocess
 from pathlib import Path
 
-from worldcase import (AGENT_APP_EXECUTABLE, BY_WORDS, CHECKING, NO_MDM, PRODUCT, SHORT_KEY,
-                       SetupTestCase, command_error)
+from worldcase import (AGENT_APP_EXECUTABLE, BY_WORDS, CHECKING, NO_MDM, PRODUCT, SetupTestCase,
+                       command_error)
 
 POSTINSTALL = Path(__file__).resolve().parents[2] / "packaging" / "macos" / "postinstall"
 PAYLOAD_SETUP = "/Library/Application Support/Talvo Backup Agent/Installer/Setup"
@@ -61,8 +61,6 @@ class PostinstallTest(SetupTestCase):
 
         cases = [
             # name, words, the agent's setup status, user, Setup's or the script's own status
-            ("short key", "REG_TOKEN=t\nENCRYPTION_KEY=1234567\n", 0, "root", 65,
-             [*BY_WORDS, SHORT_KEY]),
             ("failed agent setup", "REG_TOKEN=t\nENCRYPTION_KEY=long enough key\n", 9, "root", 9,
              [*BY_WORDS, command_error(9)]),
             ("no words", None, 0, "root", 0, [CHECKING, NO_MDM]),

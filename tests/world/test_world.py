@@ -1,10 +1,11 @@
-"""The world on its own: its fakes must answer as their real counterparts do, or the installer's
-tests prove nothing."""
+"""The world on its own, where no Setup session shows it: the sandbox is shaped like a Mac and
+leaves the host alone, and launchctl keeps its jobs as the real one does and lets only root change
+them (the Setup sessions check the users of the agent's setup and of security, not of launchctl)."""
 
 import os
 import unittest
 
-from talvo_world import AGENT_EXECUTABLE, DATABASE, KEYCHAIN, SUPPORT
+from talvo_world import AGENT_EXECUTABLE
 from worldcase import WorldTestCase
 
 MAIN_DAEMON = "/Library/LaunchDaemons/com.talvo.backup.agent.plist"
@@ -29,34 +30,6 @@ class WorldTest(WorldTestCase):
         for host_path in ("/Applications/Talvo Backup Agent.app", "/Library/Keychains",
                           "/Library/LaunchDaemons", "/var/world"):
             self.assertFalse(os.path.exists(host_path), host_path)
-
-    def test_sudo_as_root_and_pkexec_answers(self):
-        world = self.new_world()
-        session = self.shell(world, "hostname; sudo id -u; sudo sh -c 'exit 7'; echo $?")
-        self.assertEqual(session.lines, ["staff1s-Mac", "0", "7"])
-        self.assertEqual(session.stderr, "", "sudo needs nothing it cannot find (host name...)")
-
-        world.set_pkexec_answers("allow", "dismiss", "deny", "allow")
-        session = self.shell(world, """
-            for i in 1 2 3 4 5; do
-                /usr/bin/pkexec /bin/sh -c 'echo "$(id -u) $HOME $PKEXEC_UID"; sudo id -u; exit 9'
-                echo "status $?"
-            done
-            /usr/bin/pkexec /no/such/program; echo "status $?"
-            id -u""", user="501")
-        self.assertEqual(session.lines, [
-            "0 /var/root 501", "0", "status 9",
-            "status 126",
-            "status 127",
-            "0 /var/root 501", "0", "status 9",
-            "0 /var/root 501", "0", "status 9",
-            "status 127",
-            "501",
-        ])
-        self.assertIn("Error executing command as another user: Request dismissed", session.stderr)
-        self.assertIn("Error executing command as another user: Not authorized", session.stderr)
-        answers = [call["answer"] for call in world.calls("pkexec")]
-        self.assertEqual(answers, ["allow", "dismiss", "deny", "allow", "allow", None])
 
     def test_launchctl_keeps_system_jobs_and_their_processes(self):
         world = self.new_world()
@@ -84,80 +57,6 @@ class WorldTest(WorldTestCase):
         self.assertEqual(session.lines, ["1"], "the system domain is root's")
         self.assertEqual(session.stderr.strip(), "Bootstrap failed: 1: Operation not permitted")
         self.assertEqual(session.loaded_daemons, set(), "every session starts as after boot")
-
-    def test_security_stores_secrets_byte_exact_and_answers_like_the_real_tool(self):
-        world = self.new_world()
-        secret = "a\"b$c`d\\e'f $(id) ;|&<>*?~!#%{}[] ü\n"
-        item = ["-a", "acct", "-s", "svc", KEYCHAIN]
-        script = f"""
-            security find-generic-password {' '.join(item)}; echo "find $?"
-            security add-generic-password -a acct -s svc -l label -w "$SECRET" -T /x/App {KEYCHAIN}
-            echo "add $?"
-            security add-generic-password -a acct -s svc -w other {KEYCHAIN}; echo "add $?"
-            security find-generic-password {' '.join(item)} | grep -E '"(acct|svce)"'
-            security find-generic-password -w {' '.join(item)} >/dev/null; echo "find $?"
-        """
-        session = self.shell(world, f"SECRET=$(printf '%s' {shell_quote(secret)}); {script}")
-        self.assertEqual(session.lines, [
-            "find 44", "add 0", "add 45",
-            '    "acct"<blob>="acct"', '    "svce"<blob>="svc"', "find 0",
-        ])
-        self.assertEqual(session.stderr.splitlines(), [
-            "security: SecKeychainSearchCopyNext: The specified item could not be found in the "
-            "keychain.",
-            f"security: SecKeychainItemCreateFromContent ({KEYCHAIN}): The specified item "
-            "already exists in the keychain.",
-        ])
-        # $(...) drops the final line feed; everything else arrives as typed.
-        self.assertEqual(world.keychain_items(), [{
-            **world.keychain_items()[0], "secret": secret.rstrip("\n").encode(),
-            "trustedApplications": ["/x/App"], "account": "acct", "service": "svc",
-            "label": "label"}])
-
-        session = self.shell(world, f"""
-            security delete-generic-password {' '.join(item)}; echo "delete $?"
-            security add-generic-password -a acct -s svc -w x {KEYCHAIN}; echo "add $?"
-        """, user="501")
-        self.assertEqual(session.lines, ["delete 195", "add 195"], "the System keychain is root's")
-        session = self.shell(world, f"""
-            security delete-generic-password {' '.join(item)} | tail -1; echo "delete $?"
-            security delete-generic-password {' '.join(item)}; echo "delete $?"
-        """)
-        self.assertEqual(session.lines, ["password has been deleted.", "delete 0", "delete 44"])
-        self.assertEqual(world.keychain_items(), [])
-
-    def test_killall_and_ps_find_the_applications_by_their_names(self):
-        session = self.shell(self.new_world(), """
-            ps aux | grep -v grep | grep -c TalvoBackupAgent
-            killall "Talvo Backup Agent"; echo "agent $?"
-            killall TalvoBackupAgentStatus; echo "status $?"
-            # killall only signals: give the agent a moment to end before looking again.
-            for i in $(seq 50); do pgrep -x "Talvo Backup Ag" >/dev/null || break; sleep 0.1; done
-            killall "Talvo Backup Agent"; echo "again $?"
-        """, applications=["agent", "status"])
-        self.assertEqual(session.lines, ["1", "agent 0", "status 0", "again 1"])
-        self.assertFalse(session.still_running("agent") or session.still_running("status"))
-
-    def test_agent_registers_only_as_root_and_with_the_status_it_is_given(self):
-        world = self.new_world()
-        seed = f"{SUPPORT}/seed.conf"
-        world.write(seed, "a = x")
-        command = f'sudo "{AGENT_EXECUTABLE}" daemon --init -reg-token=t "-seed-path={seed}"'
-        for status in (3, 0):
-            world.set_agent_init_status(status)
-            session = self.shell(world, f"{command} >/dev/null; echo $?")
-            self.assertEqual((session.lines, world.exists(DATABASE)), ([str(status)], not status))
-        calls = world.agent_calls()
-        self.assertEqual([call.argv for call in calls],
-                         [["daemon", "--init", "-reg-token=t", f"-seed-path={seed}"]] * 2)
-        self.assertEqual(calls[-1].seed, b"a = x")
-
-        session = self.shell(world, f'"{AGENT_EXECUTABLE}" daemon --init; echo $?', user="501")
-        self.assertEqual(session.lines, ["77"])
-
-
-def shell_quote(text):
-    return "'" + text.replace("'", "'\\''") + "'"
 
 
 if __name__ == "__main__":
