@@ -162,18 +162,6 @@ TEST(BinaryPropertyList, ValuesArriveExactlyOrAreRefused) {
              return looping;
          }),
          "none"},
-        // One long key used 60,000 times: quadratic to check key by key, linear here (the
-        // property-list benchmark times this shape).
-        {underA([](auto& b) {
-             const auto longKey = b.utf16(std::u16string(30000, u'k'));
-             const auto value = b.ascii("v");
-             std::vector<Reference> copies;
-             for (int copy = 0; copy < 60000; ++copy) {
-                 copies.push_back(b.dictionary({longKey}, {value}));
-             }
-             return b.array(copies);
-         }),
-         expands},
         {copies(32769, 1), "{a=?}"},
         {copies(32770, 1), expands},
         {copies(2, 1048575), "{a=?}"},
