@@ -5,7 +5,6 @@
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestProcess.h"
 
-#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -73,31 +72,6 @@ TEST(ShellCommandRunner, SudoKeepsTheCommandOffTheElevationToolsCommandLine) {
     const auto logged = test::readFile(log).value_or("");
     EXPECT_TRUE(logged.starts_with("COMMAND=/bin/sh -c ")) << logged;
     EXPECT_EQ(logged.find("pass"), std::string::npos) << logged;
-}
-
-// A parent may start us with SIGCHLD ignored (it stays so across exec); the system would then reap
-// every command itself, and a command that succeeded would read as one whose end is unknown.
-TEST(ShellCommandRunner, StatusesArriveWhenAParentLeftChildSignalsIgnored) {
-    struct sigaction ignored {};
-    ignored.sa_handler = SIG_IGN;
-    sigemptyset(&ignored.sa_mask);
-    struct sigaction before {};
-    ASSERT_EQ(::sigaction(SIGCHLD, &ignored, &before), 0);
-    const struct {
-        std::string command;
-        std::optional<std::int64_t> failure;
-    } cases[] = {
-        {"true", std::nullopt},
-        {"exit 3", 3},
-        {"kill -TERM $$", 128 + SIGTERM},
-    };
-    for (const auto& example : cases) {
-        const auto failure = failureOf(example.command);
-        EXPECT_EQ(failure ? std::optional(failure->code()) : std::nullopt, example.failure)
-            << example.command;
-    }
-    EXPECT_EQ(Task::sudo("exit 5").statusCode(), 5);
-    ::sigaction(SIGCHLD, &before, nullptr);
 }
 
 TEST(OutputText, TrimsValidTextAndEmptiesInvalidText) {

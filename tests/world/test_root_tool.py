@@ -1,47 +1,18 @@
-"""The real Setup as the root tool in the world: it serves only when started as the system starts
-it (real user 501, effective user root), runs what it is sent with a fixed environment, umask,
-folder and signals whatever its caller handed it, and refuses the marker otherwise. And root's
+"""The real Setup refuses the root tool's marker unless the system starts it as the tool; and root's
 commands, run by Setup as root or through a normal user's privileged shell, see nothing of their
 caller's."""
 
-import json
 import stat
 import unittest
 
 from talvo_world import DATABASE, SUPPORT
-from root_tool_scripts import DRIVER, REPORTER
 from worldcase import PRODUCT, SETUP, SetupTestCase
 
 MARKER = "--talvo-root-tool"
 REFUSAL = f"{MARKER} is only for the system's privileged start\n"
-SIGNALS = "/var/world/signals"
-FIXED_ENVIRONMENT = {"PATH": "/usr/bin:/bin:/usr/sbin:/sbin", "HOME": "/var/root",
-                     "USER": "root", "LOGNAME": "root", "SHELL": "/bin/sh"}
+
 
 class RootToolTest(SetupTestCase):
-    def test_started_as_the_system_starts_it_setup_runs_commands_cleanly(self):
-        world = self.new_world()
-        report = "/var/world/report.json"
-        commands = [["/usr/bin/python3", "-I", "-c", REPORTER, report],
-                    ["/bin/sh", "-c", "security; exit 3"],
-                    ["/bin/bash", "-c", "x"],
-                    ["/bin/sh", "-c", f"exec grep ^Sig /proc/self/status >{SIGNALS}"]]
-        session = self.run_in(world, ["/usr/bin/python3", "-I", "-c", DRIVER, SETUP,
-                                      json.dumps(commands)], product=PRODUCT, expect_launch=False)
-        self.assertEqual(session.status, 0, session.stderr)
-        self.assertEqual(json.loads(session.stdout),
-                         {"greeted": True, "statuses": [0, 3, 127, 0], "exit": 0, "ran": []})
-        # Nothing blocked, nothing ignored but the C library's own two (32 and 33), which its
-        # posix_spawn ignores in every child.
-        signals = dict(line.split(":\t") for line in world.read(SIGNALS).decode().splitlines())
-        self.assertEqual((signals["SigBlk"], signals["SigIgn"]),
-                         ("0000000000000000", "0000000180000000"))
-        seen = json.loads(world.read(report))
-        self.assertEqual(seen["environment"], FIXED_ENVIRONMENT)
-        self.assertEqual((seen["umask"], seen["folder"], seen["fds"]), (0o022, "/", [0, 1, 2]))
-        self.assertEqual((seen["uids"], seen["gids"], seen["groups"]), ([0] * 3, [0] * 3, [0]))
-        self.assert_not_registered(world)
-
     def test_any_other_start_with_the_marker_is_refused_before_anything_happens(self):
         starts = {
             "root": ("root", [SETUP, MARKER, "/bin/sh", "-c", "id"]),
