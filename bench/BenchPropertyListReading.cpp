@@ -11,12 +11,12 @@
 //
 // bench_property_list --seeds FOLDER SIZE writes every shape at about SIZE bytes into FOLDER, for
 // the fuzzer's corpus.
+#include "bench/SecondsPerByte.h"
 #include "format/PropertyList.h"
 #include "tests/format/BinaryPlistBuilder.h"
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -285,23 +285,6 @@ const char* verdict(const talvo::PropertyListReading& reading) {
     return reading.refusal ? "refused" : reading.dictionary ? "read" : "none";
 }
 
-// The best of a few rounds, each long enough to be measured, in seconds per byte.
-double secondsPerByte(const std::string& bytes) {
-    using Clock = std::chrono::steady_clock;
-    double best = 1e9;
-    for (int round = 0; round < 5; ++round) {
-        int reads = 0;
-        const auto start = Clock::now();
-        do {
-            talvo::examinePropertyList(bytes);
-            ++reads;
-        } while (Clock::now() - start < std::chrono::milliseconds(20));
-        const std::chrono::duration<double> took = Clock::now() - start;
-        best = std::min(best, took.count() / reads);
-    }
-    return best / static_cast<double>(bytes.size());
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -346,8 +329,10 @@ int main(int argc, char** argv) {
     for (const auto& shape : shapes) {
         const auto small = shape.make(std::size_t{16} << 10);
         const auto large = shape.make(std::size_t{1} << 20);
-        const double smallCost = secondsPerByte(small);
-        const double largeCost = secondsPerByte(large);
+        const double smallCost =
+            talvo::bench::secondsPerByte(small.size(), [&] { talvo::examinePropertyList(small); });
+        const double largeCost =
+            talvo::bench::secondsPerByte(large.size(), [&] { talvo::examinePropertyList(large); });
         worst = std::max(worst, largeCost / smallCost);
         std::printf("%-52s %-8s %10.2f %10.2f %6.2fx\n", shape.name.c_str(),
                     verdict(talvo::examinePropertyList(large)), smallCost * 1e9, largeCost * 1e9,

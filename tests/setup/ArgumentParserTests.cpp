@@ -1,6 +1,5 @@
 #include "setup/ArgumentParser.h"
 
-#include <chrono>
 #include <gtest/gtest.h>
 
 namespace talvo {
@@ -58,23 +57,6 @@ TEST(ArgumentParser, WordsSetTheirFieldsTheLastOneWinning) {
     for (const auto& example : cases) {
         EXPECT_EQ(parseWords(example.words), example.expected) << example.words.front();
     }
-}
-
-// Putting combining marks in canonical order takes time that grows with the square of their
-// number; a word of the largest size a command line allows must not stall the run for minutes.
-TEST(ArgumentParser, LongRunsOfCombiningMarksAreParsedInLinearTime) {
-    std::string marks;
-    for (int mark = 0; mark < 20000; ++mark) {
-        marks += "\u0301";
-    }
-    for (int mark = 0; mark < 20000; ++mark) {
-        marks += "\u0316";
-    }
-    const auto started = std::chrono::steady_clock::now();
-    const Config parsed = parseWords(
-        {"REG_TOKEN" + marks + "=t", "CLEAN_INSTALL=yes" + marks, "ENCRYPTION_KEY=" + marks});
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
-    EXPECT_EQ(parsed, (Config{std::nullopt, std::nullopt, marks, std::nullopt, std::nullopt}));
 }
 
 } // namespace
