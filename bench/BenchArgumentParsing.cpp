@@ -4,7 +4,7 @@
 // linear (target <= 2x), since whoever starts Setup as root chooses its words.
 //
 // bench_argument_parsing [WORDS] measures only the shapes whose name holds WORDS.
-#include "bench/SecondsPerByte.h"
+#include "bench/Catalogue.h"
 #include "setup/ArgumentParser.h"
 
 #include <algorithm>
@@ -15,21 +15,14 @@
 
 namespace {
 
+using talvo::bench::filled;
+
 using Words = std::vector<std::string>;
 
 struct Shape {
     std::string name;
     std::function<Words(std::size_t)> make;
 };
-
-std::string filled(std::string_view unit, std::size_t size) {
-    std::string text;
-    text.reserve(size + unit.size());
-    while (text.size() < size) {
-        text += unit;
-    }
-    return text;
-}
 
 // Combining marks in the reverse of their canonical order: putting them in order is the costly
 // part of normalization.

@@ -11,7 +11,7 @@
 //
 // bench_property_list --seeds FOLDER SIZE writes every shape at about SIZE bytes into FOLDER, for
 // the fuzzer's corpus.
-#include "bench/SecondsPerByte.h"
+#include "bench/Catalogue.h"
 #include "format/PropertyList.h"
 #include "tests/format/BinaryPlistBuilder.h"
 
@@ -29,6 +29,8 @@
 
 namespace {
 
+using talvo::bench::filled;
+
 using talvo::test::BinaryPlistBuilder;
 using Make = std::function<std::string(std::size_t)>;
 
@@ -36,15 +38,6 @@ struct Shape {
     std::string name;
     Make make;
 };
-
-std::string filled(std::string_view unit, std::size_t size) {
-    std::string text;
-    text.reserve(size + unit.size());
-    while (text.size() < size) {
-        text += unit;
-    }
-    return text;
-}
 
 constexpr std::string_view kProlog =
     R"(<?xml version="1.0" encoding="UTF-8"?><!DOCTYPE plist PUBLIC "-//A B//DTD PLIST 1.0//EN" )"
