@@ -1,6 +1,6 @@
 #include "platform/Bundle.h"
 
-#include "platform/PropertyListFile.h"
+#include "platform/Files.h"
 
 #include <iterator>
 #include <utility>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "format/PropertyList.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -21,6 +23,15 @@ namespace talvo {
 // meantime is read in its new form.
 std::optional<std::string> readRegularFile(const std::filesystem::path& file,
                                            std::size_t maximumSize);
+
+// A property list file read as examinePropertyList reads bytes, through readRegularFile: nothing
+// when the file is missing, not a regular file or larger than maximumSize.
+PropertyListReading examinePropertyListFile(const std::filesystem::path& file,
+                                            std::size_t maximumSize);
+
+// The root dictionary of examinePropertyListFile; nothing when it gives none (a refusal included).
+std::optional<PropertyDictionary> readPropertyList(const std::filesystem::path& file,
+                                                   std::size_t maximumSize);
 
 // Replaces the file at path with text so that readers see either the old or the new contents,
 // never a part: a temporary file in the same folder is written, flushed to disk and renamed over

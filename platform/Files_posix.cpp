@@ -243,6 +243,17 @@ std::optional<std::string> readRegularFile(const std::filesystem::path& file,
     }
 }
 
+PropertyListReading examinePropertyListFile(const std::filesystem::path& file,
+                                            std::size_t maximumSize) {
+    const auto bytes = readRegularFile(file, maximumSize);
+    return bytes ? examinePropertyList(*bytes) : PropertyListReading{};
+}
+
+std::optional<PropertyDictionary> readPropertyList(const std::filesystem::path& file,
+                                                   std::size_t maximumSize) {
+    return examinePropertyListFile(file, maximumSize).dictionary;
+}
+
 bool LocalFileChecks::fileExists(const std::string& path) const {
     struct stat status {};
     return !path.empty() && ::stat(path.c_str(), &status) == 0;

@@ -4,7 +4,6 @@
 #include "exec/Error.h"
 #include "exec/ShellCommandRunner.h"
 #include "platform/Files.h"
-#include "platform/PropertyListFile.h"
 #include "setup/SeedConfiguration.h"
 
 #include <filesystem>

@@ -1,6 +1,5 @@
 #include "platform/Bundle.h"
 #include "platform/Files.h"
-#include "platform/PropertyListFile.h"
 #include "tests/support/OpenCount.h"
 #include "tests/support/TestFiles.h"
 

@@ -1,6 +1,6 @@
 // The admins' profile kit in profiles/ must describe exactly the keys the installer reads, with
 // the types it takes them as, and must not offer defaults the installer does not have.
-#include "platform/PropertyListFile.h"
+#include "platform/Files.h"
 #include "setup/ManagedPreferences.h"
 
 #include <filesystem>
