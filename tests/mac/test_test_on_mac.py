@@ -1,5 +1,5 @@
-"""scripts/test-on-mac run as it stands in the sandbox world, the Linux Setup and the world's fakes
-of launchctl, security and log standing in for the Mac's (whose own tools only the workflow shows)."""
+"""scripts/test-on-mac run as it stands in the sandbox world, the Linux Setup and the world's
+fakes of launchctl, security and log standing in for the Mac's (only the workflow has those)."""
 
 import json
 import os
@@ -102,7 +102,7 @@ class TestOnMacDryRun(unittest.TestCase):
         product.chmod(0o755)
         status, output = self.run_script(world, product=product, shell=("dash",))
         self.assertEqual(status, 1, output)
-        self.assertEqual(output.count("\n== "), 8, output)
+        self.assertEqual(output.count("\n== "), 8, output)  # every scenario ran
         self.assertEqual(re.findall(r"FAILED: .*", output), ["FAILED: exit status 64"], output)
         self.assertRegex(output.splitlines()[-1], r"^[1-9]\d* passed, 1 failed$")
         self.assert_clean(world)
