@@ -1,8 +1,5 @@
-"""The macOS workflow and the script it runs, checked where they are written, since no Mac runs
-them before they are pushed: the workflow against the Actions schema, its shell steps and
-scripts/test-on-mac by shellcheck, every preset, folder and script it names against the
-repository, its tools pinned, the native build's library releases against the cross-build's, and
-the Mac test preset against the tests the Mac build makes."""
+"""The macOS workflow and the script it runs, checked here since no Mac runs them before a push:
+the Actions schema, shellcheck, what they name, pins, and the Mac test preset against its build."""
 
 import json
 import os
@@ -15,28 +12,17 @@ from pathlib import Path
 
 import yaml
 
-REPOSITORY = Path(__file__).resolve().parent.parent.parent
+REPOSITORY = Path(__file__).resolve().parents[2]
 WORKFLOW = REPOSITORY / ".github" / "workflows" / "macos.yml"
-VALIDATOR = os.environ.get("TALVO_ACTION_VALIDATOR", "")
-EXPRESSION = re.compile(r"\$\{\{.*?\}\}")
+PRESETS = {kind: {preset["name"]: preset for preset in presets}
+           for kind, presets in json.loads((REPOSITORY / "CMakePresets.json").read_text()).items()
+           if kind.endswith("Presets")}
 
 
-def presets():
-    with open(REPOSITORY / "CMakePresets.json", encoding="utf-8") as f:
-        document = json.load(f)
-    return {kind: {preset["name"]: preset for preset in document[kind]}
-            for kind in ("configurePresets", "buildPresets", "testPresets")}
-
-
-def script_with_its_parts():
-    """scripts/test-on-mac with the parts it sources put in their place, so that shellcheck
-    sees each variable and function where it is defined."""
-    def part(match):
-        text = (REPOSITORY / "tests" / "mac" / "on-mac" / match.group(1)).read_text()
-        return text.removeprefix("# shellcheck shell=sh\n")
-    script = (REPOSITORY / "scripts" / "test-on-mac").read_text()
-    return re.sub(r'^# shellcheck source=.*\n\. "\$parts/([\w.-]+)"\n', part, script,
-                  flags=re.MULTILINE)
+def shellcheck(shell, script):
+    result = subprocess.run(["shellcheck", "-s", shell, "-"], input=script, capture_output=True,
+                            text=True)
+    return result.returncode, result.stdout
 
 
 def debian_upstream_version(package):
@@ -48,58 +34,46 @@ def debian_upstream_version(package):
 class WorkflowTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        with open(WORKFLOW, encoding="utf-8") as f:
-            cls.workflow = yaml.safe_load(f)
-        cls.steps = [(job_name, step) for job_name, job in cls.workflow["jobs"].items()
-                     for step in job["steps"]]
-        cls.scripts = [(f"{job} / {step.get('name', step['run'])}", step["run"])
-                       for job, step in cls.steps if "run" in step]
+        jobs = yaml.safe_load(WORKFLOW.read_text())["jobs"]
+        cls.steps = [step for job in jobs.values() for step in job["steps"]]
+        cls.scripts = [(step.get("name", step["run"]), step["run"])
+                       for step in cls.steps if "run" in step]
 
-    def test_the_actions_schema_accepts_it(self):
-        self.assertTrue(Path(VALIDATOR).is_file(),
+    def test_the_actions_schema_and_shellcheck_accept_it_and_the_scenario_script(self):
+        validator = os.environ.get("TALVO_ACTION_VALIDATOR", "")
+        self.assertTrue(Path(validator).is_file(),
                         "TALVO_ACTION_VALIDATOR must name action-validator (scripts/install-deps)")
-        result = subprocess.run([VALIDATOR, str(WORKFLOW)], capture_output=True, text=True)
+        result = subprocess.run([validator, str(WORKFLOW)], capture_output=True, text=True)
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
-
-    def test_its_shell_steps_and_the_scenario_script_pass_shellcheck(self):
         # Steps run under bash -eo pipefail; an expression stands for one word.
         for name, script in self.scripts:
-            with self.subTest(name):
-                text = "#!/bin/bash\nset -eo pipefail\n" + EXPRESSION.sub("expression", script)
-                result = subprocess.run(["shellcheck", "-s", "bash", "-"], input=text,
-                                        capture_output=True, text=True)
-                self.assertEqual(result.returncode, 0, result.stdout)
-        result = subprocess.run(["shellcheck", "-s", "sh", "-"], input=script_with_its_parts(),
-                                capture_output=True, text=True)
-        self.assertEqual(result.returncode, 0, result.stdout)
+            script = re.sub(r"\$\{\{.*?\}\}", "expression", script)
+            self.assertEqual(shellcheck("bash", "set -eo pipefail\n" + script), (0, ""), name)
+        # The parts the script sources, in their place: shellcheck sees where each name is set.
+        script = re.sub(r'^# shellcheck source=.*\n\. "\$parts/([\w.-]+)"\n',
+                        lambda part: (REPOSITORY / "tests/mac/on-mac" / part[1]).read_text(),
+                        (REPOSITORY / "scripts" / "test-on-mac").read_text(), flags=re.M)
+        self.assertEqual(shellcheck("sh", script), (0, ""))
 
-    def test_what_it_names_exists(self):
-        known = presets()
+    def test_what_it_names_exists_and_is_pinned(self):
         kinds = {"cmake": "configurePresets", "cmake --build": "buildPresets",
                  "ctest": "testPresets"}
         folders = {preset["binaryDir"].replace("${sourceDir}/", "")
-                   for preset in known["configurePresets"].values() if "binaryDir" in preset}
+                   for preset in PRESETS["configurePresets"].values() if "binaryDir" in preset}
         named = 0
         for name, script in self.scripts:
-            for tool, preset in re.findall(r"\b(cmake --build|cmake|ctest) --preset (\S+)",
-                                           script):
+            for tool, preset in re.findall(r"\b(cmake --build|cmake|ctest) --preset (\S+)", script):
                 named += 1
-                self.assertIn(preset, known[kinds[tool]], name)
+                self.assertIn(preset, PRESETS[kinds[tool]], name)
             for folder in re.findall(r"(?:--test-dir|--install) (build/[^/\s]+)", script):
                 self.assertIn(folder, folders, name)
             for program in re.findall(r"(?<![\w/])(scripts/[\w-]+)", script):
                 self.assertTrue(os.access(REPOSITORY / program, os.X_OK), f"{name}: {program}")
-        self.assertGreater(named, 0)
-
-    def test_actions_and_tools_are_pinned(self):
-        for job, step in self.steps:
-            if "uses" in step:
-                self.assertRegex(step["uses"], r"^[\w-]+/[\w-]+@(v\d+(\.\d+)*|[0-9a-f]{40})$")
-        for name in ("QT_VERSION", "AQTINSTALL_VERSION"):
-            self.assertRegex(str(self.workflow["env"][name]), r"^\d+(\.\d+)+$")
-        for name, script in self.scripts:
             for requirement in re.findall(r"pip\"? install (?:--\S+ )*\"?([^\"\s]+)", script):
                 self.assertIn("==", requirement, name)
+        self.assertGreater(named, 0)
+        for uses in (step["uses"] for step in self.steps if "uses" in step):
+            self.assertRegex(uses, r"^[\w-]+/[\w-]+@(v\d+(\.\d+)*|[0-9a-f]{40})$")
 
     def test_the_native_build_takes_the_cross_builds_releases(self):
         text = (REPOSITORY / "cmake" / "MacNativeDependencies.cmake").read_text()
@@ -111,34 +85,28 @@ class WorkflowTest(unittest.TestCase):
                                 "libplist": cross_plist.group(1),
                                 "json": debian_upstream_version("nlohmann-json3-dev")})
 
-
-class MacTestPresetTest(unittest.TestCase):
-    """The Mac builds only the targets its build preset lists; its test preset must then run
-    every test of those targets and nothing else, or the Mac run fails on tests it did not build.
-    In a configured but unbuilt tree every GoogleTest program shows as <target>_NOT_BUILT, so the
-    preset's filter applied there shows what the Mac would run."""
-
-    def test_it_runs_the_tests_of_the_targets_the_mac_builds(self):
-        known = presets()
+    def test_the_mac_test_preset_runs_the_tests_of_the_targets_the_mac_builds(self):
+        """Or the Mac run fails on tests it did not build. In a configured but unbuilt tree every
+        GoogleTest program shows as <target>_NOT_BUILT: the preset's filter there shows what the
+        Mac would run."""
         build = tempfile.mkdtemp(prefix="talvo-mac-preset-")
         self.addCleanup(shutil.rmtree, build)
-        # One tree, configured again for each preset: a second configure is quick.
-        for name in ("macos-native", "macos-native-setup"):
+        for name in ("macos-native", "macos-native-setup"):  # one tree, configured again
             with self.subTest(name):
-                configure = known["configurePresets"][name]
-                app = configure.get("cacheVariables", {}).get("TALVO_BUILD_APP", "ON")
+                app = PRESETS["configurePresets"][name].get("cacheVariables", {}).get(
+                    "TALVO_BUILD_APP", "ON")
                 subprocess.run(["cmake", "-S", str(REPOSITORY), "-B", build, "-G", "Ninja",
                                 f"-DTALVO_BUILD_APP={app}"], check=True, capture_output=True)
-                test = known["testPresets"][name]
-                exclude = test.get("filter", known["testPresets"].get(test.get("inherits"), {})
-                                   .get("filter"))["exclude"]
+                test = PRESETS["testPresets"][name]
+                exclude = (test if "filter" in test else PRESETS["testPresets"][test["inherits"]])[
+                    "filter"]["exclude"]
                 listing = subprocess.run(
                     ["ctest", "--test-dir", build, "--show-only=json-v1",
                      "-LE", exclude["label"], "-E", exclude["name"]],
                     check=True, capture_output=True, text=True).stdout
                 run = {test["name"].removesuffix("_NOT_BUILT")
                        for test in json.loads(listing)["tests"]}
-                targets = set(known["buildPresets"][name]["targets"])
+                targets = set(PRESETS["buildPresets"][name]["targets"])
                 # Tests that are scripts need no build.
                 self.assertEqual(run - targets, {"packaging_distribution", "include_layering"})
                 # The programs, and the test the workflow runs on its own under German.
