@@ -49,12 +49,10 @@ TEST(SeedConfiguration, ValuesHaveTheirExactOneLineForms) {
          R"({"z":"v","a":[]})"},
         // Dates are exact over the whole range of the type; before 1970 a fraction still belongs
         // to the earlier second.
-        {dateAt(civil(2024, 1, 2) + 11'045'000'000), "2024-01-02T03:04:05Z"},
         {dateAt(-1), "1969-12-31T23:59:59.999999Z"},
         {dateAt(civil(2038, 1, 19) + 11'648'000'000), "2038-01-19T03:14:08Z"},
         {dateAt(civil(0, 2, 29)), "0000-02-29T00:00:00Z"},
         {dateAt(civil(10000, 1, 1)), "+10000-01-01T00:00:00Z"},
-        {dateAt(civil(-4713, 11, 24) + 43'200'000'000), "-04713-11-24T12:00:00Z"},
         {dateAt(Limits::min()), "-290308-12-21T19:59:05.224192Z"},
         {dateAt(Limits::max()), "+294247-01-10T04:00:54.775807Z"},
         {PropertyValue{PropertyArray{dateAt(-500'000)}}, R"(["1969-12-31T23:59:59.5Z"])"},
