@@ -185,6 +185,8 @@ TEST(XmlPropertyList, EncodingsAreReadAsThePlatformReadsThem) {
         EXPECT_EQ(outcomeOf(mark + encoded(utf16 + u'\xD800')), "none");
         EXPECT_EQ(outcomeOf(mark + encoded(unpaired)), "none");
     }
+    EXPECT_EQ(outcomeOf("\xEF\xBB\xBF" + xmlProfile("<key>a</key><string>caf\xC3\xA9</string>")),
+              "{a=caf\xC3\xA9}");
     EXPECT_EQ(outcomeOf(R"(<?xml version="1.0" encoding="ISO-8859-1"?>)" +
                         xmlProfile("<key>a</key><string>caf\xE9</string>").substr(38)),
               "{a=caf\xC3\xA9}");
