@@ -61,7 +61,7 @@ void makeBundle(const fs::path& bundle, const std::string& identifier,
 // Bundles laid out as the agent's: an application with a daemon beside its main executable in
 // Contents/MacOS, and a second application nested there. Identifiers carry the folder's unique
 // name, so that other test runs on the computer cannot answer for ours.
-TEST(RunningApplications, OnlyTheBundlesMainExecutableIsTheApplication) {
+TEST(RunningApplications, OnlyTheMainExecutableIsTheApplicationAndOneLookReadsEachBundleOnce) {
     const TemporaryFolder folder;
     const std::string app = "com.example." + folder.path().filename().string();
     const std::string status = app + ".status";
