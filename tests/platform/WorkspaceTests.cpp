@@ -30,25 +30,22 @@ template <typename Condition> bool eventually(Condition condition) {
     return false;
 }
 
-// Whether every child this process started has ended and been reaped (left no zombie).
-bool noChildrenLeft() {
-    siginfo_t info{};
-    return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == -1 && errno == ECHILD;
-}
-
-// A bundle, directly or by its file URL, runs detached and is reaped.
+// A bundle, directly or by its file URL, runs detached (standard streams on /dev/null, a session
+// of its own) and is reaped: no child of ours is left, not even a zombie.
 TEST(Workspace, OpensBundlesDetached) {
     const TemporaryFolder folder;
     const auto bundle = folder.path() / "Opener Test.app";
-    writeFile(bundle / "Contents/Info.plist",
-              "<plist version=\"1.0\"><dict><key>CFBundleExecutable</key>"
-              "<string>opener</string></dict></plist>");
+    writeFile(bundle / "Contents/Info.plist", "<plist version=\"1.0\"><dict><key>CFBundleExecutable"
+                                              "</key><string>opener</string></dict></plist>");
     const auto marker = (folder.path() / "started").string();
-    // Its standard streams and whether it leads a session of its own, published at once.
     writeScript(bundle / "Contents/MacOS/opener",
                 "echo $(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2) "
                 "$(($$ == $(cut -d' ' -f6 /proc/$$/stat))) > '" +
                     marker + ".tmp' && mv '" + marker + ".tmp' '" + marker + "'\n");
+    const auto noChildrenLeft = [] {
+        siginfo_t info{};
+        return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == -1 && errno == ECHILD;
+    };
     SystemWorkspace workspace;
     workspace.openBundle(bundle.string());
     EXPECT_TRUE(eventually([&] { return fs::exists(marker); }));

@@ -4,11 +4,9 @@ skips, so that a machine without bubblewrap cannot pass the suite by running not
 Setup prints, the command lines it hands over, and one table row's checks of a world after a
 Setup session."""
 
-import ctypes
 import os
 import re
 import shutil
-import struct
 import unittest
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -215,32 +213,3 @@ class SetupTestCase(WorldTestCase):
             self.assertFalse(session.still_running(application), application)
         self.assertEqual(session.launched_executables(),
                          [AGENT_APP_EXECUTABLE] if row.app else [])
-
-
-class OpenCounter:
-    """Counts the opens of a file, by whoever opens it, through inotify. Closes are watched too,
-    since inotify merges an event into an identical one still unread."""
-
-    IN_OPEN, IN_CLOSE = 0x20, 0x18
-
-    def __init__(self, path):
-        libc = ctypes.CDLL(None, use_errno=True)
-        self.fd = libc.inotify_init1(os.O_NONBLOCK | os.O_CLOEXEC)
-        if self.fd < 0 or libc.inotify_add_watch(self.fd, os.fsencode(path),
-                                                 self.IN_OPEN | self.IN_CLOSE) < 0:
-            raise OSError(ctypes.get_errno(), f"cannot watch {path}")
-
-    def opens(self):
-        count = 0
-        try:
-            while events := os.read(self.fd, 65536):
-                offset = 0
-                while offset < len(events):
-                    _, mask, _, length = struct.unpack_from("iIII", events, offset)
-                    count += bool(mask & self.IN_OPEN)
-                    offset += 16 + length
-        except BlockingIOError:
-            pass
-        finally:
-            os.close(self.fd)
-        return count
