@@ -1,4 +1,4 @@
-"""The world on its own, where no Setup session shows it: the sandbox is shaped like a Mac and
+"""The world on its own, where no Setup session shows it: the sandbox has processes of its own and
 leaves the host alone, and launchctl keeps its jobs as the real one does and lets only root change
 them (the Setup sessions check the users of the agent's setup and of security, not of launchctl)."""
 
@@ -16,15 +16,10 @@ class WorldTest(WorldTestCase):
     def shell(self, world, script, **options):
         return self.run_in(world, ["/bin/bash", "-c", script], expect_launch=False, **options)
 
-    def test_sandbox_is_macos_shaped_and_leaves_the_host_alone(self):
-        world = self.new_world()
-        for user, uid, home in (("root", "0", "/var/root"), ("501", "501", "/Users/staff1")):
-            with self.subTest(user=user):
-                session = self.shell(world, 'id -u; echo "$HOME"; ls /Applications; '
-                                     'ls /usr/bin/pkexec; echo $$', user=user)
-                self.assertEqual(session.lines[:4],
-                                 [uid, home, "Talvo Backup Agent.app", "/usr/bin/pkexec"])
-                self.assertLess(int(session.lines[4]), 10, "no process namespace of its own")
+    def test_sandbox_has_processes_of_its_own_and_leaves_the_host_alone(self):
+        # Its Mac shape (users, homes, bundles, pkexec) the Setup sessions show.
+        session = self.shell(self.new_world(), "echo $$")
+        self.assertLess(int(session.lines[0]), 10, "no process namespace of its own")
         for host_path in ("/Applications/Talvo Backup Agent.app", "/Library/Keychains",
                           "/Library/LaunchDaemons", "/var/world"):
             self.assertFalse(os.path.exists(host_path), host_path)
