@@ -66,7 +66,6 @@ class InstallerViewTests : public QObject {
                  Case{kOwnOption, atCap, atCap, {}, "run with key " + atCap},
                  Case{kOwnOption, nul, nul, holdsNul, {}},
                  Case{kOwnOption, plain, nul, holdsNul, {}},
-                 Case{kOwnOption, nul, plain, holdsNul, {}},
                  Case{kManagedOption, nul, nul, {}, "run"},
              }) {
             Launched app;

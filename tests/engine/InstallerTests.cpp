@@ -1,5 +1,5 @@
-// The installer: the command lines it runs, what it reports, and how its printed lines reach
-// the log.
+// The installer: the command lines it runs, what it reports and logs, and how its printed lines
+// reach the log.
 
 #include "engine/InstalledAgent.h"
 #include "engine/Installer.h"
@@ -7,7 +7,6 @@
 #include "tests/engine/FakeComputer.h"
 
 #include <gtest/gtest.h>
-#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <streambuf>
@@ -26,114 +25,123 @@ const std::string kAgent =
     R"("/Applications/Talvo Backup Agent.app/Contents/MacOS/TalvoBackupAgent")";
 const std::string kKeyItem = R"(-a "talvo/backup/customer-encryption-key" -s "TalvoBackupAgent")";
 const std::string kKeychain = R"( "/Library/Keychains/System.keychain")";
+const std::string kDelete = "security delete-generic-password " + kKeyItem + kKeychain;
 std::string launchctl(const std::string& daemon) {
     return "launchctl bootstrap system /Library/LaunchDaemons/com.talvo.backup.agent" + daemon +
            ".plist";
+}
+std::string addKey(const std::string& passphrase) {
+    return "security add-generic-password " + kKeyItem + R"( -l "TalvoBackupAgent" -w ")" +
+           passphrase + R"(" -T )" + kAgent + kKeychain;
 }
 
 // The superuser runs the agent through "sudo" and everything else directly; a normal user runs
 // the agent and the key's add as they are (sudo would log the passphrase) and everything else with
 // a leading "sudo", all through the privileged path. The key is looked for without rights either
-// way. Failures after the agent setup are printed and the next step still runs.
-TEST(Installer, CommandLinesOfBothPrivilegeBranches) {
+// way. Failures after the agent setup are printed and the next step still runs; the add's failure,
+// not the delete's, is the key's. The log names each failure with the token and the passphrase
+// masked, and keeps no output of a command that carries either.
+TEST(Installer, CommandLinesAndLoggedFailuresOfBothPrivilegeBranches) {
+    const std::string withheld = "; output withheld, the command carries a secret";
+    const std::string lastLine = "; last output line: class: \"genp\"";
+    const std::string maskedAgent = kAgent + " daemon --init -reg-token=******** -clean-up";
     for (const bool superuser : {true, false}) {
         FakeComputer computer;
         computer.userId = superuser ? 0 : 501;
         computer.files.insert(kDatabasePath);
         computer.output = "class: \"genp\"";
-        computer.failures = {{"delete-", 126}, {"updater", 5}};
-        computer.privileged = {{"delete-", {Kind::dismissed, 0}}, {"updater", {Kind::ran, 5}}};
+        computer.failures = {{"delete-", 126}, {"add-", 9}, {"updater", 5}, {"=T 2", 3}};
+        computer.privileged = {{"delete-", {Kind::dismissed, 0}},
+                               {"add-", {Kind::ran, 9}},
+                               {"updater", {Kind::ran, 5}},
+                               {"=T 2", {Kind::ran, 3}}};
         // Configured already: nothing runs unless a clean-up is asked for.
         computer.installer.run({"T 0", {}, "passphrase0", {}, false});
-        // A failed delete is only printed: the add decides whether the key is stored.
-        EXPECT_FALSE(computer.installer
-                         .run({"T 1", "https://svc.example", "pass\"word1", "\"/seed path\"", true})
-                         .keyNotStored);
+        const auto installed = computer.installer.run(
+            {"T 1", "https://svc.example", "pass\"word1", "\"/seed path\"", true});
+        EXPECT_EQ(installed.keyNotStored.value().code(), 9);
         computer.installer.bootstrap();
+        EXPECT_THROW(computer.installer.run({"T 2", {}, {}, {}, true}), Error);
         const std::string admin = superuser ? "sync> " : "sudo> sudo ";
-        const std::string secret = superuser ? "sync> " : "sudo> ";
-        EXPECT_EQ(computer.lines(),
-                  (Lines{"Installing User...",
-                         (superuser ? "sync> sudo " : "sudo> ") + kAgent +
-                             " daemon --init -reg-token=T 1 -reg-service=https://svc.example "
-                             "-seed-path=\"/seed path\" -clean-up",
-                         "sync> security find-generic-password " + kKeyItem + kKeychain,
-                         admin + "security delete-generic-password " + kKeyItem + kKeychain,
-                         errorLine(126),
-                         secret + "security add-generic-password " + kKeyItem +
-                             R"( -l "TalvoBackupAgent" -w "pass\"word1" -T )" + kAgent + kKeychain,
-                         admin + launchctl(""), admin + launchctl(".updater"), errorLine(5)}))
+        const std::string agent =
+            (superuser ? "sync> sudo " : "sudo> ") + kAgent + " daemon --init";
+        EXPECT_EQ(
+            computer.lines(),
+            (Lines{"Installing User...",
+                   agent + " -reg-token=T 1 -reg-service=https://svc.example "
+                           "-seed-path=\"/seed path\" -clean-up",
+                   "sync> security find-generic-password " + kKeyItem + kKeychain, admin + kDelete,
+                   errorLine(126), (superuser ? "sync> " : "sudo> ") + addKey(R"(pass\"word1)"),
+                   errorLine(9), admin + launchctl(""), admin + launchctl(".updater"), errorLine(5),
+                   "Installing User...", agent + " -reg-token=T 2 -clean-up"}))
             << "superuser " << superuser;
+        const auto failed = [](int status, const std::string& command) {
+            return "Command failed with exit status " + std::to_string(status) + ": " + command;
+        };
+        const auto refused = [](const std::string& outcome, const std::string& command) {
+            return "Privileged command failed (" + outcome + "): " + command;
+        };
+        EXPECT_EQ(
+            computer.logged,
+            superuser
+                ? (Lines{failed(126, kDelete + lastLine), failed(9, addKey("********") + withheld),
+                         failed(5, launchctl(".updater") + lastLine),
+                         failed(3, "sudo " + maskedAgent + withheld)})
+                : (Lines{refused("authentication dismissed, status 126", "sudo " + kDelete),
+                         refused("exit status 9", addKey("********")),
+                         refused("exit status 5", "sudo " + launchctl(".updater")),
+                         refused("exit status 3", maskedAgent)}));
     }
 }
 
 // One look at the running applications answers for both; the agent application is stopped before
-// the status application, a failed killall is printed and the next step still runs.
-TEST(Installer, KillAppStopsTheRunningApplicationsInOrder) {
-    const std::string agentApp = "com.talvo.backup.app";
-    const std::string statusApp = "com.talvo.backup.status";
-    const std::string search = "launch> /bin/sh [-c] [ps auxww | grep TalvoBackupAgent | grep -v "
-                               "'grep TalvoBackupAgent' | head -n 1]";
-    const std::string killStatus = R"(sync> /usr/bin/killall "TalvoBackupAgentStatus")";
-    const struct {
-        std::set<std::string> running;
-        Lines lines;
-    } cases[] = {
-        {{}, {search}},
-        {{statusApp}, {"Talvo Backup Agent Status is already running.", killStatus, search}},
-        {{agentApp, statusApp},
-         {"Talvo Backup Agent is already running.",
-          R"(sync> /usr/bin/killall "Talvo Backup Agent")", errorLine(1),
-          "Talvo Backup Agent Status is already running.", killStatus, search}},
-    };
-    for (const auto& [running, lines] : cases) {
-        FakeComputer computer;
-        computer.applications = running;
-        computer.failures["killall \"Talvo Backup Agent\""] = 1;
-        computer.installer.killApp();
-        EXPECT_EQ(computer.applicationLookups, (std::vector<Lines>{{agentApp, statusApp}}));
-        EXPECT_EQ(computer.lines(), lines);
-    }
+// the status application, a failed killall is printed and the next step still runs. Which of them
+// are stopped, each alone, the world's sessions show.
+TEST(Installer, KillAppGoesOnPastAFailedKillall) {
+    const Lines identifiers = {"com.talvo.backup.app", "com.talvo.backup.status"};
+    FakeComputer computer;
+    computer.applications = {identifiers.begin(), identifiers.end()};
+    computer.failures["killall \"Talvo Backup Agent\""] = 1;
+    computer.installer.killApp();
+    EXPECT_EQ(computer.applicationLookups, std::vector<Lines>{identifiers});
+    EXPECT_EQ(computer.lines(),
+              (Lines{"Talvo Backup Agent is already running.",
+                     R"(sync> /usr/bin/killall "Talvo Backup Agent")", errorLine(1),
+                     "Talvo Backup Agent Status is already running.",
+                     R"(sync> /usr/bin/killall "TalvoBackupAgentStatus")",
+                     "launch> /bin/sh [-c] [ps auxww | grep TalvoBackupAgent | grep -v "
+                     "'grep TalvoBackupAgent' | head -n 1]"}));
 }
 
-// Bytes pass through unchanged; the sink sees whole lines only, the last one when the copy ends;
-// a sink that throws loses its entry, never the output.
+// Bytes pass through unchanged, and a stdout whose reader has gone (it takes no bytes) leaves the
+// stream good, or every later line would be dropped before it reached the log. The sink sees
+// whole lines only, the last one when the copy ends; a sink that throws loses its entry, never the
+// output.
 TEST(InstallerLog, CopiedLinesPassEveryByteOnAndHandOverWholeLines) {
-    std::ostringstream out;
-    Lines copied;
-    {
-        const CopiedLines copy(out, [&copied](const std::string& line) {
-            if (line == "throw") {
-                throw std::runtime_error("sink failed");
-            }
-            copied.push_back(line);
-        });
-        out << "half" << 'x' << " line\n" << std::flush << "throw\n\nunterminated";
-        EXPECT_TRUE(out.good());
-    }
-    out << "after\n";
-    EXPECT_EQ(out.str(), "halfx line\nthrow\n\nunterminatedafter\n");
-    EXPECT_EQ(copied, (Lines{"halfx line", "", "unterminated"}));
-}
-
-// A stdout whose reader has gone takes no bytes; the stream must stay good, or every later line
-// would be dropped before it reached the log.
-TEST(InstallerLog, CopiedLinesReachTheSinkWhenTheStreamRefusesEveryByte) {
     struct Refusing final : std::streambuf {
         int_type overflow(int_type) override { return traits_type::eof(); }
         std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
         int sync() override { return -1; }
     } refusing;
-    std::ostream out(&refusing);
-    Lines copied;
-    {
-        const CopiedLines copy(out, [&copied](const std::string& line) { copied.push_back(line); });
-        printLine(out, "Checking MDM...");
-        out << 'x' << "y\n";
-        printLine(out, "Installing User...");
-        EXPECT_TRUE(out.good());
+    std::ostream refused(&refusing);
+    std::ostringstream taken;
+    for (std::ostream* const out : {&refused, static_cast<std::ostream*>(&taken)}) {
+        Lines copied;
+        {
+            const CopiedLines copy(*out, [&copied](const std::string& line) {
+                if (line == "throw") {
+                    throw std::runtime_error("sink failed");
+                }
+                copied.push_back(line);
+            });
+            printLine(*out, "Checking MDM...");
+            *out << "half" << 'x' << " line\n" << std::flush << "throw\n\nunterminated";
+            EXPECT_TRUE(out->good());
+        }
+        EXPECT_EQ(copied, (Lines{"Checking MDM...", "halfx line", "", "unterminated"}));
     }
-    EXPECT_EQ(copied, (Lines{"Checking MDM...", "xy", "Installing User..."}));
+    taken << "after\n";
+    EXPECT_EQ(taken.str(), "Checking MDM...\nhalfx line\nthrow\n\nunterminatedafter\n");
 }
 
 } // namespace

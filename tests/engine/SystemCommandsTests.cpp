@@ -41,8 +41,6 @@ class CommandLineHolder {
         ::kill(-pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
-    CommandLineHolder(const CommandLineHolder&) = delete;
-    CommandLineHolder& operator=(const CommandLineHolder&) = delete;
 
   private:
     pid_t pid_ = 0;

@@ -2,8 +2,6 @@
 the words or a profile, and nowhere in what Setup prints or what sudo and pkexec log (the world's
 stand-ins write /var/world/log/auth.log as the real tools write the authentication log)."""
 
-import unittest
-
 from worldcase import BY_WORDS, CHECKING, INSTALLING_MDM, USERS, SetupTestCase
 
 AUTH_LOG = "/var/world/log/auth.log"
@@ -59,6 +57,3 @@ class SecretsTest(SetupTestCase):
                     self.assertEqual(self.auth_log(world).count("COMMAND="),
                                      0 if user == "root" else 8)
 
-
-if __name__ == "__main__":
-    unittest.main()
