@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <spawn.h>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -66,6 +67,26 @@ TEST(AgentProcessSearch, PrintsOneLineWhateverOtherProgramsCarry) {
     ASSERT_TRUE(listing.has_value());
     EXPECT_LT(listing->size(), padding.size());
     EXPECT_TRUE(agentProcessSearch::mentionsAgent(*listing));
+}
+
+// What the search printed, as Setup judges it: the search's own words are no agent, and a line
+// that is not UTF-8 is no listing at all.
+TEST(AgentProcessSearch, OnlyAValidListingNamingTheAgentBeyondTheSearchCounts) {
+    const struct {
+        std::string listing;
+        bool mentions;
+    } rows[] = {
+        {"root 88 0.0 /Applications/Talvo Backup Agent.app/Contents/MacOS/TalvoBackupAgent daemon",
+         true},
+        {"root 90 0.0 sh -c ps auxww | grep TalvoBackupAgent | grep -v 'grep TalvoBackupAgent'",
+         false},
+        {"staff1 91 0.0 grep TalvoBackupAgentgrep TalvoBackupAgent", false},
+        {"staff1 92 0.0 ./TalvoBackupAgent \xff", false},
+        {"", false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(agentProcessSearch::mentionsAgent(row.listing), row.mentions) << row.listing;
+    }
 }
 
 } // namespace
