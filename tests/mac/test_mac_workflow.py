@@ -1,6 +1,10 @@
 """The macOS workflow and the script it runs, checked here since no Mac runs them before a push:
-the Actions schema, shellcheck, what they name, pins, and the Mac test preset against its build."""
+the Actions schema, shellcheck, what they name, pins, the Mac test preset against its build, and
+the pinned library sources that its native build fetches."""
 
+import bz2
+import gzip
+import hashlib
 import json
 import os
 import re
@@ -17,36 +21,27 @@ WORKFLOW = REPOSITORY / ".github" / "workflows" / "macos.yml"
 PRESETS = {kind: {preset["name"]: preset for preset in presets}
            for kind, presets in json.loads((REPOSITORY / "CMakePresets.json").read_text()).items()
            if kind.endswith("Presets")}
+STEPS = [step for job in yaml.safe_load(WORKFLOW.read_text())["jobs"].values()
+         for step in job["steps"]]
+SCRIPTS = {step.get("name", step["run"]): step["run"] for step in STEPS if "run" in step}
+
+
+def run(*command, **options):
+    return subprocess.run(command, capture_output=True, text=True, **options)
 
 
 def shellcheck(shell, script):
-    result = subprocess.run(["shellcheck", "-s", shell, "-"], input=script, capture_output=True,
-                            text=True)
+    result = run("shellcheck", "-s", shell, "-", input=script)
     return result.returncode, result.stdout
 
 
-def debian_upstream_version(package):
-    version = subprocess.run(["dpkg-query", "-W", "-f", "${Version}", package],
-                             capture_output=True, text=True, check=True).stdout
-    return re.sub(r"^\d+:", "", version).split("-")[0]
-
-
 class WorkflowTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        jobs = yaml.safe_load(WORKFLOW.read_text())["jobs"]
-        cls.steps = [step for job in jobs.values() for step in job["steps"]]
-        cls.scripts = [(step.get("name", step["run"]), step["run"])
-                       for step in cls.steps if "run" in step]
-
     def test_the_actions_schema_and_shellcheck_accept_it_and_the_scenario_script(self):
-        validator = os.environ.get("TALVO_ACTION_VALIDATOR", "")
-        self.assertTrue(Path(validator).is_file(),
-                        "TALVO_ACTION_VALIDATOR must name action-validator (scripts/install-deps)")
-        result = subprocess.run([validator, str(WORKFLOW)], capture_output=True, text=True)
+        # CMake names scripts/install-deps' action-validator.
+        result = run(os.environ["TALVO_ACTION_VALIDATOR"], str(WORKFLOW))
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         # Steps run under bash -eo pipefail; an expression stands for one word.
-        for name, script in self.scripts:
+        for name, script in SCRIPTS.items():
             script = re.sub(r"\$\{\{.*?\}\}", "expression", script)
             self.assertEqual(shellcheck("bash", "set -eo pipefail\n" + script), (0, ""), name)
         # The parts the script sources, in their place: shellcheck sees where each name is set.
@@ -56,62 +51,93 @@ class WorkflowTest(unittest.TestCase):
         self.assertEqual(shellcheck("sh", script), (0, ""))
 
     def test_what_it_names_exists_and_is_pinned(self):
+        scripts = "\n".join(SCRIPTS.values())
         kinds = {"cmake": "configurePresets", "cmake --build": "buildPresets",
                  "ctest": "testPresets"}
+        named = re.findall(r"\b(cmake --build|cmake|ctest) --preset (\S+)", scripts)
+        self.assertTrue(named)
+        self.assertEqual([pair for pair in named if pair[1] not in PRESETS[kinds[pair[0]]]], [])
         folders = {preset["binaryDir"].replace("${sourceDir}/", "")
                    for preset in PRESETS["configurePresets"].values() if "binaryDir" in preset}
-        named = 0
-        for name, script in self.scripts:
-            for tool, preset in re.findall(r"\b(cmake --build|cmake|ctest) --preset (\S+)", script):
-                named += 1
-                self.assertIn(preset, PRESETS[kinds[tool]], name)
-            for folder in re.findall(r"(?:--test-dir|--install) (build/[^/\s]+)", script):
-                self.assertIn(folder, folders, name)
-            for program in re.findall(r"(?<![\w/])(scripts/[\w-]+)", script):
-                self.assertTrue(os.access(REPOSITORY / program, os.X_OK), f"{name}: {program}")
-            for requirement in re.findall(r"pip\"? install (?:--\S+ )*\"?([^\"\s]+)", script):
-                self.assertIn("==", requirement, name)
-        self.assertGreater(named, 0)
-        for uses in (step["uses"] for step in self.steps if "uses" in step):
+        self.assertLessEqual(set(re.findall(r"(?:--test-dir|--install) (build/[^/\s]+)", scripts)),
+                             folders)
+        for program in re.findall(r"(?<![\w/])(scripts/[\w-]+)", scripts):
+            self.assertTrue(os.access(REPOSITORY / program, os.X_OK), program)
+        for requirement in re.findall(r"pip\"? install (?:--\S+ )*\"?([^\"\s]+)", scripts):
+            self.assertIn("==", requirement)
+        for uses in (step["uses"] for step in STEPS if "uses" in step):
             self.assertRegex(uses, r"^[\w-]+/[\w-]+@(v\d+(\.\d+)*|[0-9a-f]{40})$")
 
     def test_the_native_build_takes_the_cross_builds_releases(self):
-        text = (REPOSITORY / "cmake" / "MacNativeDependencies.cmake").read_text()
-        tags = dict(re.findall(r"github\.com/[\w-]+/([\w-]+)/archive/refs/tags/v?([\d.]+)\.tar",
-                               text))
-        cross_plist = re.search(r'plist_source_version="([\d.]+)-',
-                                (REPOSITORY / "scripts" / "install-macos-deps").read_text())
-        self.assertEqual(tags, {"utf8proc": debian_upstream_version("libutf8proc-dev"),
-                                "libplist": cross_plist.group(1),
-                                "json": debian_upstream_version("nlohmann-json3-dev")})
+        tags = re.findall(r"github\.com/[\w-]+/([\w-]+)/archive/refs/tags/v?([\d.]+)\.tar",
+                          (REPOSITORY / "cmake" / "MacNativeDependencies.cmake").read_text())
+        cross = {name: run("dpkg-query", "-W", "-f=${source:Upstream-Version}", package).stdout
+                 for name, package in (("utf8proc", "libutf8proc-dev"),
+                                       ("json", "nlohmann-json3-dev"))}
+        cross["libplist"] = re.search(r'plist_source_version="([\d.]+)-',
+                                      (REPOSITORY / "scripts" / "install-macos-deps").read_text())[1]
+        self.assertEqual(dict(tags), cross)
 
     def test_the_mac_test_preset_runs_the_tests_of_the_targets_the_mac_builds(self):
         """Or the Mac run fails on tests it did not build. In a configured but unbuilt tree every
         GoogleTest program shows as <target>_NOT_BUILT: the preset's filter there shows what the
         Mac would run."""
-        build = tempfile.mkdtemp(prefix="talvo-mac-preset-")
-        self.addCleanup(shutil.rmtree, build)
+        build = self.enterContext(tempfile.TemporaryDirectory(prefix="talvo-mac-preset-"))
         for name in ("macos-native", "macos-native-setup"):  # one tree, configured again
-            with self.subTest(name):
-                app = PRESETS["configurePresets"][name].get("cacheVariables", {}).get(
-                    "TALVO_BUILD_APP", "ON")
-                subprocess.run(["cmake", "-S", str(REPOSITORY), "-B", build, "-G", "Ninja",
-                                f"-DTALVO_BUILD_APP={app}"], check=True, capture_output=True)
-                test = PRESETS["testPresets"][name]
-                exclude = (test if "filter" in test else PRESETS["testPresets"][test["inherits"]])[
-                    "filter"]["exclude"]
-                listing = subprocess.run(
-                    ["ctest", "--test-dir", build, "--show-only=json-v1",
-                     "-LE", exclude["label"], "-E", exclude["name"]],
-                    check=True, capture_output=True, text=True).stdout
-                run = {test["name"].removesuffix("_NOT_BUILT")
-                       for test in json.loads(listing)["tests"]}
-                targets = set(PRESETS["buildPresets"][name]["targets"])
-                # Tests that are scripts need no build.
-                self.assertEqual(run - targets, {"packaging_distribution", "include_layering"})
-                # The programs, and the test the workflow runs on its own under German.
-                self.assertEqual(targets - run, {"Setup", "AgentInstaller", "TranslationTests"}
-                                 & targets)
+            app = PRESETS["configurePresets"][name].get("cacheVariables", {}).get(
+                "TALVO_BUILD_APP", "ON")
+            run("cmake", "-S", str(REPOSITORY), "-B", build, "-G", "Ninja",
+                f"-DTALVO_BUILD_APP={app}", check=True)
+            test = PRESETS["testPresets"][name]
+            exclude = (test if "filter" in test else PRESETS["testPresets"][test["inherits"]])[
+                "filter"]["exclude"]
+            listing = run("ctest", "--test-dir", build, "--show-only=json-v1",
+                          "-LE", exclude["label"], "-E", exclude["name"], check=True).stdout
+            ran = {test["name"].removesuffix("_NOT_BUILT") for test in json.loads(listing)["tests"]}
+            targets = set(PRESETS["buildPresets"][name]["targets"])
+            # Tests that are scripts need no build.
+            self.assertEqual(ran - targets, {"packaging_distribution", "include_layering"}, name)
+            # The programs, and the test the workflow runs on its own under German.
+            self.assertEqual(targets - ran, {"Setup", "AgentInstaller", "TranslationTests"}
+                             & targets, name)
+
+
+class PinnedSourceTest(unittest.TestCase):
+    """cmake/PinnedSources.cmake, with which the Mac's native build fetches its library sources,
+    here from local files."""
+
+    def test_only_the_pinned_stream_is_unpacked_and_kept_until_the_pin_changes(self):
+        work = Path(self.enterContext(tempfile.TemporaryDirectory(prefix="talvo-pinned-")))
+        folder = work / "sources" / "pkg"
+        (work / "pkg-1.0").mkdir()
+
+        def tar_stream(text):
+            """A tar stream of one file, a.txt, in one top folder."""
+            (work / "pkg-1.0" / "a.txt").write_text(text)
+            return Path(shutil.make_archive(work / "stream", "tar", work, "pkg-1.0")).read_bytes()
+
+        def fetch(pin, served, expected):
+            """From the first file served (None: a URL that answers nothing) with the pinned
+            stream: cmake's exit status and the unpacked a.txt."""
+            urls = [work / f"{pin}.{index}" for index in range(len(served))]
+            for url, content in zip(urls, served):
+                if content:
+                    url.write_bytes(content)
+            (work / "driver.cmake").write_text(
+                f"include({REPOSITORY}/cmake/PinnedSources.cmake)\ntalvo_pinned_source("
+                f"{folder} {pin} {' '.join(url.as_uri() for url in urls)})\n")
+            result = run("cmake", f"-DTALVO_PINNED_DOWNLOADS={work}/downloads", "-P",
+                         work / "driver.cmake")
+            self.assertEqual((result.returncode, folder.is_dir() and (folder / "a.txt").read_text()),
+                             expected, result.stderr)
+
+        stream, newer = tar_stream("first"), tar_stream("third")
+        pin, evil = hashlib.sha256(stream).hexdigest(), gzip.compress(tar_stream("evil"))
+        fetch(pin, [evil], (1, False))
+        fetch(pin, [evil, bz2.compress(stream)], (0, "first"))  # whatever compression a URL serves
+        shutil.rmtree(folder)
+        fetch(pin, [None], (0, "first"))  # the kept tarball serves, though no URL answers
+        fetch(hashlib.sha256(newer).hexdigest(), [None, gzip.compress(newer)], (0, "third"))
 
 
 if __name__ == "__main__":
