@@ -14,11 +14,10 @@ ROOT = ElementTree.parse(PACKAGING / "distribution.xml").getroot()
 class DistributionTest(unittest.TestCase):
     def test_every_choice_is_outlined_and_installs_the_component_build_pkg_builds(self):
         build_pkg = (PACKAGING / "build-pkg").read_text()
-        identifier = re.search(r"--identifier (\S+)", build_pkg).group(1)
-        component = re.search(r'"\$work/packages/([^"]+\.pkg)"', build_pkg).group(1)
-        files = [ref for ref in ROOT.findall("pkg-ref") if (ref.text or "").strip()]
-        self.assertEqual([(ref.get("id"), ref.text.strip(), ref.get("version")) for ref in files],
-                         [(identifier, component, "@VERSION@")])
+        identifier = re.search(r"--identifier (\S+)", build_pkg)[1]
+        component = re.search(r'"\$work/packages/([^"]+\.pkg)"', build_pkg)[1]
+        self.assertEqual([(ref.get("id"), ref.text, ref.get("version"))
+                          for ref in ROOT.findall("pkg-ref")], [(identifier, component, "@VERSION@")])
         choices = ROOT.findall("choice")
         self.assertEqual({line.get("choice") for line in ROOT.iter("line")},
                          {choice.get("id") for choice in choices})
@@ -28,9 +27,8 @@ class DistributionTest(unittest.TestCase):
         subprocess.run(["sh", "-n", PACKAGING / "build-pkg"], check=True)
 
     def test_installs_on_the_system_volume_of_supported_macs_only(self):
-        domains = ROOT.find("domains")
-        self.assertEqual((domains.get("enable_localSystem"), domains.get("enable_currentUserHome"),
-                          domains.get("enable_anywhere")), ("true", "false", "false"))
+        self.assertEqual(ROOT.find("domains").attrib, {"enable_localSystem": "true",
+                         "enable_currentUserHome": "false", "enable_anywhere": "false"})
         self.assertEqual(ROOT.find("options").get("hostArchitectures"), "arm64,x86_64")
         self.assertEqual(ROOT.find("volume-check/allowed-os-versions/os-version").get("min"),
                          "13.5")
