@@ -1,6 +1,6 @@
 """The macOS workflow and the script it runs, checked here since no Mac runs them before a push:
 the Actions schema, shellcheck, what they name, pins, the Mac test preset against its build, and
-the pinned library sources that its native build fetches."""
+cmake/PinnedSources.cmake, with which its native build fetches library sources, from local files."""
 
 import bz2
 import gzip
@@ -18,7 +18,7 @@ import yaml
 
 REPOSITORY = Path(__file__).resolve().parents[2]
 WORKFLOW = REPOSITORY / ".github" / "workflows" / "macos.yml"
-PRESETS = {kind: {preset["name"]: preset for preset in presets}
+PRESETS = {kind.removesuffix("Presets"): {preset["name"]: preset for preset in presets}
            for kind, presets in json.loads((REPOSITORY / "CMakePresets.json").read_text()).items()
            if kind.endswith("Presets")}
 STEPS = [step for job in yaml.safe_load(WORKFLOW.read_text())["jobs"].values()
@@ -52,15 +52,13 @@ class WorkflowTest(unittest.TestCase):
 
     def test_what_it_names_exists_and_is_pinned(self):
         scripts = "\n".join(SCRIPTS.values())
-        kinds = {"cmake": "configurePresets", "cmake --build": "buildPresets",
-                 "ctest": "testPresets"}
+        kinds = {"cmake": "configure", "cmake --build": "build", "ctest": "test"}
         named = re.findall(r"\b(cmake --build|cmake|ctest) --preset (\S+)", scripts)
         self.assertTrue(named)
         self.assertEqual([pair for pair in named if pair[1] not in PRESETS[kinds[pair[0]]]], [])
-        folders = {preset["binaryDir"].replace("${sourceDir}/", "")
-                   for preset in PRESETS["configurePresets"].values() if "binaryDir" in preset}
-        self.assertLessEqual(set(re.findall(r"(?:--test-dir|--install) (build/[^/\s]+)", scripts)),
-                             folders)
+        self.assertLessEqual({"${sourceDir}/" + folder for folder in re.findall(
+            r"(?:--test-dir|--install) (build/[^/\s]+)", scripts)},
+            {preset.get("binaryDir") for preset in PRESETS["configure"].values()})
         for program in re.findall(r"(?<![\w/])(scripts/[\w-]+)", scripts):
             self.assertTrue(os.access(REPOSITORY / program, os.X_OK), program)
         for requirement in re.findall(r"pip\"? install (?:--\S+ )*\"?([^\"\s]+)", scripts):
@@ -75,7 +73,7 @@ class WorkflowTest(unittest.TestCase):
                  for name, package in (("utf8proc", "libutf8proc-dev"),
                                        ("json", "nlohmann-json3-dev"))}
         cross["libplist"] = re.search(r'plist_source_version="([\d.]+)-',
-                                      (REPOSITORY / "scripts" / "install-macos-deps").read_text())[1]
+                                      (REPOSITORY / "scripts/install-macos-deps").read_text())[1]
         self.assertEqual(dict(tags), cross)
 
     def test_the_mac_test_preset_runs_the_tests_of_the_targets_the_mac_builds(self):
@@ -84,17 +82,16 @@ class WorkflowTest(unittest.TestCase):
         Mac would run."""
         build = self.enterContext(tempfile.TemporaryDirectory(prefix="talvo-mac-preset-"))
         for name in ("macos-native", "macos-native-setup"):  # one tree, configured again
-            app = PRESETS["configurePresets"][name].get("cacheVariables", {}).get(
-                "TALVO_BUILD_APP", "ON")
+            app = PRESETS["configure"][name].get("cacheVariables", {}).get("TALVO_BUILD_APP", "ON")
             run("cmake", "-S", str(REPOSITORY), "-B", build, "-G", "Ninja",
                 f"-DTALVO_BUILD_APP={app}", check=True)
-            test = PRESETS["testPresets"][name]
-            exclude = (test if "filter" in test else PRESETS["testPresets"][test["inherits"]])[
+            test = PRESETS["test"][name]
+            exclude = (test if "filter" in test else PRESETS["test"][test["inherits"]])[
                 "filter"]["exclude"]
             listing = run("ctest", "--test-dir", build, "--show-only=json-v1",
                           "-LE", exclude["label"], "-E", exclude["name"], check=True).stdout
             ran = {test["name"].removesuffix("_NOT_BUILT") for test in json.loads(listing)["tests"]}
-            targets = set(PRESETS["buildPresets"][name]["targets"])
+            targets = set(PRESETS["build"][name]["targets"])
             # Tests that are scripts need no build.
             self.assertEqual(ran - targets, {"packaging_distribution", "include_layering"}, name)
             # The programs, and the test the workflow runs on its own under German.
@@ -103,12 +100,8 @@ class WorkflowTest(unittest.TestCase):
 
 
 class PinnedSourceTest(unittest.TestCase):
-    """cmake/PinnedSources.cmake, with which the Mac's native build fetches its library sources,
-    here from local files."""
-
     def test_only_the_pinned_stream_is_unpacked_and_kept_until_the_pin_changes(self):
         work = Path(self.enterContext(tempfile.TemporaryDirectory(prefix="talvo-pinned-")))
-        folder = work / "sources" / "pkg"
         (work / "pkg-1.0").mkdir()
 
         def tar_stream(text):
@@ -116,28 +109,24 @@ class PinnedSourceTest(unittest.TestCase):
             (work / "pkg-1.0" / "a.txt").write_text(text)
             return Path(shutil.make_archive(work / "stream", "tar", work, "pkg-1.0")).read_bytes()
 
-        def fetch(pin, served, expected):
-            """From the first file served (None: a URL that answers nothing) with the pinned
-            stream: cmake's exit status and the unpacked a.txt."""
-            urls = [work / f"{pin}.{index}" for index in range(len(served))]
-            for url, content in zip(urls, served):
-                if content:
-                    url.write_bytes(content)
+        first, third = tar_stream("first"), tar_stream("third")
+        for name, content in (("evil", gzip.compress(tar_stream("evil"))),
+                              ("first", bz2.compress(first)), ("third", gzip.compress(third))):
+            (work / name).write_bytes(content)
+        old, new = hashlib.sha256(first).hexdigest(), hashlib.sha256(third).hexdigest()
+        folder = work / "sources" / "pkg"
+        for pin, urls, expected in (
+                (old, "evil", (1, False)),
+                (old, "evil first", (0, "first")),  # bzip2 or gzip, whichever a URL serves
+                (new, "missing third", (0, "third")),  # a new pin replaces the folder
+                (old, "missing", (0, "first"))):  # the kept tarball serves, though no URL answers
             (work / "driver.cmake").write_text(
-                f"include({REPOSITORY}/cmake/PinnedSources.cmake)\ntalvo_pinned_source("
-                f"{folder} {pin} {' '.join(url.as_uri() for url in urls)})\n")
+                f"include({REPOSITORY}/cmake/PinnedSources.cmake)\ntalvo_pinned_source({folder} "
+                f"{pin} {' '.join((work / url).as_uri() for url in urls.split())})\n")
             result = run("cmake", f"-DTALVO_PINNED_DOWNLOADS={work}/downloads", "-P",
                          work / "driver.cmake")
-            self.assertEqual((result.returncode, folder.is_dir() and (folder / "a.txt").read_text()),
-                             expected, result.stderr)
-
-        stream, newer = tar_stream("first"), tar_stream("third")
-        pin, evil = hashlib.sha256(stream).hexdigest(), gzip.compress(tar_stream("evil"))
-        fetch(pin, [evil], (1, False))
-        fetch(pin, [evil, bz2.compress(stream)], (0, "first"))  # whatever compression a URL serves
-        shutil.rmtree(folder)
-        fetch(pin, [None], (0, "first"))  # the kept tarball serves, though no URL answers
-        fetch(hashlib.sha256(newer).hexdigest(), [None, gzip.compress(newer)], (0, "third"))
+            unpacked = folder.is_dir() and (folder / "a.txt").read_text()
+            self.assertEqual((result.returncode, unpacked), expected, result.stderr)
 
 
 if __name__ == "__main__":

@@ -28,8 +28,7 @@ SCRIPT = "/var/world/test-on-mac/scripts/test-on-mac"
 
 
 class LogRecord(list):
-    """Takes the system log's datagrams in place of a recorder's list: each goes, with the time it
-    arrived, to the file that the world's log (fakes/log) reads."""
+    """The system log's datagrams, each with the time it arrived, to the file fakes/log reads."""
 
     def append(self, datagram):
         with open(WORLD / "world/log/system-log.jsonl", "a", encoding="utf-8",
@@ -39,8 +38,7 @@ class LogRecord(list):
 
 class TestOnMacDryRun(unittest.TestCase):
     def setUp(self):
-        """A computer without the agent: the folders a Mac has, an empty System keychain, the
-        script with its parts, and the fake log."""
+        """A Mac without the agent: its folders, an empty System keychain, the script, the log."""
         self.assertTrue(SETUP and Path(SETUP).is_file(), "TALVO_SETUP must name Setup")
         shutil.rmtree(WORLD, ignore_errors=True)
         for folder in ("Applications", "Library/LaunchDaemons", "Library/Keychains",
@@ -59,8 +57,7 @@ class TestOnMacDryRun(unittest.TestCase):
 
     def run_script(self, product=SETUP, shell=("bash", "--posix"), sent=None):
         """The Mac's /bin/sh is bash in its POSIX mode; dash holds the script to POSIX alone. A
-        signal sent goes to the script's shell once it has installed its stand-in and stored a
-        key."""
+        signal goes to the script's shell once it has installed its stand-in and stored a key."""
         (WORLD / "syslog.sock").unlink(missing_ok=True)
         recorder = SystemLogRecorder(SimpleNamespace(root=WORLD))
         recorder.messages = LogRecord()

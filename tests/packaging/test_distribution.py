@@ -16,19 +16,18 @@ class DistributionTest(unittest.TestCase):
         build_pkg = (PACKAGING / "build-pkg").read_text()
         identifier = re.search(r"--identifier (\S+)", build_pkg)[1]
         component = re.search(r'"\$work/packages/([^"]+\.pkg)"', build_pkg)[1]
-        self.assertEqual([(ref.get("id"), ref.text, ref.get("version"))
-                          for ref in ROOT.findall("pkg-ref")], [(identifier, component, "@VERSION@")])
-        choices = ROOT.findall("choice")
-        self.assertEqual({line.get("choice") for line in ROOT.iter("line")},
-                         {choice.get("id") for choice in choices})
-        self.assertEqual({ref.get("id") for choice in choices for ref in choice.iter("pkg-ref")},
-                         {identifier})
+        refs = [(ref.get("id"), ref.text, ref.get("version")) for ref in ROOT.findall("pkg-ref")]
+        self.assertEqual(refs, [(identifier, component, "@VERSION@")])
+        choices = {choice.get("id"): {ref.get("id") for ref in choice.iter("pkg-ref")}
+                   for choice in ROOT.findall("choice")}
+        self.assertEqual(choices, {line.get("choice"): {identifier} for line in ROOT.iter("line")})
         # build-pkg runs only on a Mac.
         subprocess.run(["sh", "-n", PACKAGING / "build-pkg"], check=True)
 
     def test_installs_on_the_system_volume_of_supported_macs_only(self):
         self.assertEqual(ROOT.find("domains").attrib, {"enable_localSystem": "true",
-                         "enable_currentUserHome": "false", "enable_anywhere": "false"})
+                                                       "enable_currentUserHome": "false",
+                                                       "enable_anywhere": "false"})
         self.assertEqual(ROOT.find("options").get("hostArchitectures"), "arm64,x86_64")
         self.assertEqual(ROOT.find("volume-check/allowed-os-versions/os-version").get("min"),
                          "13.5")
