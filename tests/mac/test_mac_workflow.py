@@ -56,9 +56,9 @@ class WorkflowTest(unittest.TestCase):
         named = re.findall(r"\b(cmake --build|cmake|ctest) --preset (\S+)", scripts)
         self.assertTrue(named)
         self.assertEqual([pair for pair in named if pair[1] not in PRESETS[kinds[pair[0]]]], [])
-        self.assertLessEqual({"${sourceDir}/" + folder for folder in re.findall(
-            r"(?:--test-dir|--install) (build/[^/\s]+)", scripts)},
-            {preset.get("binaryDir") for preset in PRESETS["configure"].values()})
+        folders = re.findall(r"(?:--test-dir|--install) (build/[^/\s]+)", scripts)
+        self.assertLessEqual({"${sourceDir}/" + folder for folder in folders},
+                             {preset.get("binaryDir") for preset in PRESETS["configure"].values()})
         for program in re.findall(r"(?<![\w/])(scripts/[\w-]+)", scripts):
             self.assertTrue(os.access(REPOSITORY / program, os.X_OK), program)
         for requirement in re.findall(r"pip\"? install (?:--\S+ )*\"?([^\"\s]+)", scripts):
@@ -77,9 +77,8 @@ class WorkflowTest(unittest.TestCase):
         self.assertEqual(dict(tags), cross)
 
     def test_the_mac_test_preset_runs_the_tests_of_the_targets_the_mac_builds(self):
-        """Or the Mac run fails on tests it did not build. In a configured but unbuilt tree every
-        GoogleTest program shows as <target>_NOT_BUILT: the preset's filter there shows what the
-        Mac would run."""
+        """Or the Mac run fails on tests it did not build. An unbuilt tree lists every GoogleTest
+        program as <target>_NOT_BUILT: the preset's filter there shows what the Mac would run."""
         build = self.enterContext(tempfile.TemporaryDirectory(prefix="talvo-mac-preset-"))
         for name in ("macos-native", "macos-native-setup"):  # one tree, configured again
             app = PRESETS["configure"][name].get("cacheVariables", {}).get("TALVO_BUILD_APP", "ON")
