@@ -30,25 +30,21 @@ def run(*command, **options):
     return subprocess.run(command, capture_output=True, text=True, **options)
 
 
-def shellcheck(shell, script):
-    result = run("shellcheck", "-s", shell, "-", input=script)
-    return result.returncode, result.stdout
-
-
 class WorkflowTest(unittest.TestCase):
     def test_the_actions_schema_and_shellcheck_accept_it_and_the_scenario_script(self):
         # CMake names scripts/install-deps' action-validator.
         result = run(os.environ["TALVO_ACTION_VALIDATOR"], str(WORKFLOW))
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
-        # Steps run under bash -eo pipefail; an expression stands for one word.
-        for name, script in SCRIPTS.items():
-            script = re.sub(r"\$\{\{.*?\}\}", "expression", script)
-            self.assertEqual(shellcheck("bash", "set -eo pipefail\n" + script), (0, ""), name)
-        # The parts the script sources, in their place: shellcheck sees where each name is set.
-        script = re.sub(r'^# shellcheck source=.*\n\. "\$parts/([\w.-]+)"\n',
+        # The script with the parts it sources in their place, so that shellcheck sees where each
+        # name is set; the steps as they run, under bash -eo pipefail, an expression one word.
+        on_mac = re.sub(r'^# shellcheck source=.*\n\. "\$parts/([\w.-]+)"\n',
                         lambda part: (REPOSITORY / "tests/mac/on-mac" / part[1]).read_text(),
                         (REPOSITORY / "scripts" / "test-on-mac").read_text(), flags=re.M)
-        self.assertEqual(shellcheck("sh", script), (0, ""))
+        for name, shell, script in [("scripts/test-on-mac", "sh", on_mac)] + [
+                (name, "bash", "set -eo pipefail\n" + re.sub(r"\$\{\{.*?\}\}", "expression", step))
+                for name, step in SCRIPTS.items()]:
+            result = run("shellcheck", "-s", shell, "-", input=script)
+            self.assertEqual((result.returncode, result.stdout), (0, ""), name)
 
     def test_what_it_names_exists_and_is_pinned(self):
         scripts = "\n".join(SCRIPTS.values())
