@@ -22,9 +22,7 @@ WORLD = Path(os.environ.get("TALVO_WORLDS", "/tmp/talvo-worlds")) / "test-on-mac
 PATH = "/var/world/mac-fakes:/opt/world/bin:/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin"
 APP = WORLD / "Applications/Talvo Backup Agent.app"
 KEYCHAIN = WORLD / "Library/Keychains/System.keychain"
-# A path of this world's own: the script's shell is found by it in the process table.
-OWN = WORLD / "world/test-on-mac"
-SCRIPT = "/var/world/test-on-mac/scripts/test-on-mac"
+SCRIPT = "/var/world/scripts/test-on-mac"
 
 
 class LogRecord(list):
@@ -42,11 +40,11 @@ class TestOnMacDryRun(unittest.TestCase):
         self.assertTrue(SETUP and Path(SETUP).is_file(), "TALVO_SETUP must name Setup")
         shutil.rmtree(WORLD, ignore_errors=True)
         for folder in ("Applications", "Library/LaunchDaemons", "Library/Keychains",
-                       "Library/Application Support", "world/mac-fakes", OWN / "scripts"):
+                       "Library/Application Support", "world/mac-fakes", "world/scripts"):
             (WORLD / folder).mkdir(parents=True)
         KEYCHAIN.write_text('{"items": []}\n')
-        shutil.copy(HERE.parent.parent / "scripts/test-on-mac", OWN / "scripts")
-        shutil.copytree(HERE / "on-mac", OWN / "tests/mac/on-mac")
+        shutil.copy(HERE.parent.parent / "scripts/test-on-mac", WORLD / "world/scripts")
+        shutil.copytree(HERE / "on-mac", WORLD / "world/tests/mac/on-mac")
         shutil.copy(HERE / "fakes" / "log", WORLD / "world/mac-fakes")
 
     def state(self):
