@@ -76,6 +76,7 @@ class TestOnMacDryRun(unittest.TestCase):
         return process.returncode, output
 
     def test_it_leaves_the_computer_as_it_found_it_and_counts_every_check(self):
+        found = self.state()
         info = APP / "Contents" / "Info.plist"
         info.parent.mkdir(parents=True)
         info.write_text("the real agent")
@@ -83,7 +84,6 @@ class TestOnMacDryRun(unittest.TestCase):
         self.assertEqual((status, info.read_text()), (2, "the real agent"), output)
         self.assertIn("nothing was changed", output)
         shutil.rmtree(APP)
-        found = self.state()
         status, output = self.run_script(shell=("dash",), sent=signal.SIGTERM)
         self.assertEqual((status, self.state()), (143, found), output)
         # A killed run leaves its stand-in, which the next run removes first.
