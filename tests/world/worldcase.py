@@ -13,7 +13,7 @@ from pathlib import Path
 from typing import Callable
 
 from talvo_world import (AGENT_EXECUTABLE, APP, DAEMON_LABELS, DATABASE, KEY_ACCOUNT, KEY_SERVICE,
-                         KEYCHAIN, SEED_FILE, World, WorldUnavailable)
+                         SEED_FILE, World, WorldUnavailable)
 
 PRODUCT = os.environ.get("TALVO_SETUP")
 APP_STUB = os.environ.get("TALVO_APP_STUB")
@@ -33,7 +33,6 @@ SHORT_KEY = 'Error Domain=InputError Code=-1 "Encryption key must be at least 8 
 USERS = ("root", "501")
 DAEMON_PLISTS = [f"/Library/LaunchDaemons/{label}.plist" for label in DAEMON_LABELS]
 AGENT_APP_EXECUTABLE = APP + "/Contents/MacOS/Talvo Backup Agent"
-KEY_WORDS = f'-a "{KEY_ACCOUNT}" -s "{KEY_SERVICE}"'
 
 # The launchctl calls a session made, as (verb, plist, status).
 BOOTSTRAPPED = [("bootstrap", plist, 0) for plist in DAEMON_PLISTS]
@@ -55,12 +54,6 @@ def agent_command(*options):
     return " ".join([f'"{AGENT_EXECUTABLE}" daemon --init', *options])
 
 
-def add_key_command(passphrase):
-    """As a normal user's run hands it over: without "sudo", which would log the passphrase."""
-    return (f'security add-generic-password {KEY_WORDS} -l "{KEY_SERVICE}" '
-            f'-w "{passphrase}" -T "{AGENT_EXECUTABLE}" "{KEYCHAIN}"')
-
-
 @dataclass
 class Row:
     """One Setup session and the world it must leave. registered: the agent setup's options (None:
@@ -68,14 +61,15 @@ class Row:
     security: the security verbs run, the lookup with the user's rights and the rest as root;
     database: whether the agent's database is there afterwards (by default when it was before or
     the agent's setup ran); privileged: a normal user's command lines through pkexec, when given;
-    seed: the seed file's bytes (False: there is none), and what the agent read of it."""
+    seed: the seed file's bytes (False: there is none), and what the agent read of it; prefix:
+    the command that runs Setup, as in "env NAME=VALUE"."""
 
     name: str
     words: tuple = ()
     lines: list = field(default_factory=lambda: list(BY_WORDS))
     users: tuple = USERS
     arrange: Callable = lambda world: None
-    env: tuple = ()
+    prefix: tuple = ()
     run: dict = field(default_factory=dict)
     status: int = 0
     registered: tuple | None = None
@@ -111,10 +105,10 @@ class WorldTestCase(unittest.TestCase):
             shutil.rmtree(root)
         return World.create(root, APP_STUB)
 
-    def setup(self, world, *words, **options):
+    def setup(self, world, *words, prefix=(), **options):
         """Runs the real Setup in the world with these words; fails clearly when the world
         itself cannot run."""
-        session = self.run_in(world, [SETUP, *words], product=PRODUCT, **options)
+        session = self.run_in(world, [*prefix, SETUP, *words], product=PRODUCT, **options)
         self.assertFalse(session.timed_out, f"Setup did not end:\n{session.stdout}")
         return session
 
@@ -128,17 +122,11 @@ class WorldTestCase(unittest.TestCase):
 class SetupTestCase(WorldTestCase):
     """Assertions about a world after a Setup session."""
 
-    def registrations(self, world):
-        return world.agent_calls()
-
     def assert_registered(self, world, *options):
-        calls = self.registrations(world)
+        calls = world.agent_calls()
         self.assertEqual([call.argv for call in calls], [["daemon", "--init", *options]])
         self.assertEqual(calls[0].uid, 0, "the agent's setup must run as root")
         self.assertTrue(world.exists(DATABASE))
-
-    def assert_not_registered(self, world):
-        self.assertEqual(self.registrations(world), [])
 
     def assert_key(self, world, passphrase):
         items = world.keychain_items()
@@ -152,10 +140,6 @@ class SetupTestCase(WorldTestCase):
     def launchctl(self, world):
         return [(call["argv"][0], call["argv"][2], call["status"])
                 for call in world.calls("launchctl")]
-
-    def assert_daemons_started(self, world, session, after=()):
-        self.assertEqual(self.launchctl(world), [*after, *BOOTSTRAPPED])
-        self.assertEqual(session.loaded_daemons, set(DAEMON_LABELS))
 
     def privileged(self, world):
         """The command lines run through pkexec, each handed to one fixed /bin/sh -c script on
@@ -174,18 +158,14 @@ class SetupTestCase(WorldTestCase):
                     row.arrange(world)
                     configured = world.exists(DATABASE)
                     options = {"user": user, "expect_launch": row.app, **row.run}
-                    if row.env:
-                        session = self.run_in(world, ["env", *row.env, SETUP, *row.words],
-                                              product=PRODUCT, **options)
-                    else:
-                        session = self.setup(world, *row.words, **options)
+                    session = self.setup(world, *row.words, prefix=row.prefix, **options)
                     self.check_row(world, session, row, user, configured)
 
     def check_row(self, world, session, row, user, configured):
         self.assertEqual((session.lines, session.status), (row.lines, row.status))
         if user == "root":
             self.assertEqual(session.stderr, "")
-        calls = self.registrations(world)
+        calls = world.agent_calls()
         expected = [] if row.registered is None else [["daemon", "--init", *row.registered]]
         self.assertEqual([call.argv for call in calls], expected)
         self.assertTrue(all(call.uid == 0 for call in calls), "the agent's setup runs as root")
