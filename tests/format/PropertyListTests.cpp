@@ -119,7 +119,6 @@ TEST(BinaryPropertyList, ValuesArriveExactlyOrAreRefused) {
         // "reg-token".
         {textAt(u"encryption-key", u"pass\xD800word"), unpaired},
         {textAt(u"encryption-key", u"pass\xDC00word"), unpaired},
-        {textAt(u"encryption-key", u"password\xD83D"), unpaired},
         {textAt(u"reg-token\xD800", u"v"),
          "refused: a key in the top level holds an unpaired surrogate"},
         {textAt(u"encryption-key", u"key \xD83D\xDD11"), "{encryption-key=key \U0001F511}"},
@@ -128,11 +127,7 @@ TEST(BinaryPropertyList, ValuesArriveExactlyOrAreRefused) {
         // Depth through a shared object counts from every place it is used.
         {underA([](auto& b) {
              const auto chain = nest(b, b.array({}), 505);
-             auto shallow = b.array({chain});
-             for (int level = 0; level < 10; ++level) {
-                 shallow = b.array({shallow, chain});
-             }
-             return shallow;
+             return b.array({chain, nest(b, chain, 10)});
          }),
          tooDeep},
         // Forty levels of two references to one array: a trillion values once copied.
@@ -173,8 +168,7 @@ TEST(XmlPropertyList, EncodingsAreReadAsThePlatformReadsThem) {
         const auto encoded = [bigEndian](std::u16string_view units) {
             std::string bytes;
             for (const char16_t unit : units) {
-                const char high = static_cast<char>(unit >> 8);
-                const char low = static_cast<char>(unit & 0xFF);
+                const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit);
                 bytes += bigEndian ? std::string{high, low} : std::string{low, high};
             }
             return bytes;
@@ -222,9 +216,9 @@ TEST(XmlPropertyList, EveryShapeIsReadAsTheLibraryReadsIt) {
         {"<key>a</key><integer>-9223372036854775809</integer>",
          "refused: the integer at a is out of range"},
         {"<key>a</key><integer>12abc</integer>", "refused: the integer at a is not a number"},
-        {"<key>a</key><string>&amp;&lt;&#x41;&#66;<![CDATA[&amp;]]></string>", "{a=&<AB&amp;}"},
         // Character data and comments inside a text stay text.
-        {"<key>a</key><string>x<!-- c --><![CDATA[<y>]]></string>", "{a=x<y>}"},
+        {"<key>a</key><string>&amp;&lt;&#x41;&#66;<!-- c --><![CDATA[<y>&amp;]]></string>",
+         "{a=&<AB<y>&amp;}"},
         {"<key>a</key><string>&am<!-- -->p;</string>", "none"},
         {"<key>a</key><string>x</string  ><key>b</key><string>y</stringy></string>", "none"},
         {"<key>a</key><dict></array>", "none"},
@@ -267,7 +261,6 @@ TEST(PropertyList, DocumentsAreReadAsTheLibraryReadsThem) {
     const std::string deep = "<plist><dict><key>a</key>" + arrays(100000) + "</dict></plist>]]>";
     const std::string cases[][2] = {
         {R"(<!DOCTYPE plist "> <![CDATA[ ">)" + deep, "none"},
-        {R"(<!DOCTYPE plist "><?">)" + deep, "none"},
         {R"(<!DOCTYPE plist [ <!ENTITY x "y"> ]>)" + deep, "none"},
         {R"(<!ENTITY x "y">)" + deep, "none"},
         {"<?unclosed " + deep, "none"},
@@ -281,7 +274,6 @@ TEST(PropertyList, DocumentsAreReadAsTheLibraryReadsThem) {
         {"<plist><dict/><key>a</key><true/></plist>", "none"},
         {"<plist><dict/>", "none"},
         {"<dict><key>a</key><string>x</string></dict> trailing <", "{a=x}"},
-        {"<plist><dict><key>a</key>" + std::string(20000, '<') + "string>", "none"},
         {"<plist><dict><key>a</key><string>" + std::string(20000, '&') + "</string></dict>",
          "none"},
         {"garbage\0\1"s, "none"},
