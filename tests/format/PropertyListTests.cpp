@@ -35,11 +35,6 @@ std::string binary(const Make& top) {
     return builder.bytes(top(builder));
 }
 
-// The dictionary {"a": value}.
-Make underA(Make value) {
-    return [value](BinaryPlistBuilder& b) { return b.dictionary({b.ascii("a")}, {value(b)}); };
-}
-
 // An array nested levels deep around the inner object.
 Reference nest(BinaryPlistBuilder& builder, Reference inner, int levels) {
     for (int level = 0; level < levels; ++level) {
@@ -82,69 +77,67 @@ TEST(BinaryPropertyList, ValuesArriveExactlyOrAreRefused) {
     const std::string tooDeep = "refused: the profile nests deeper than 512 levels";
     const std::string expands =
         "refused: the profile expands by more than 32768 values or 1048576 bytes";
-    const std::string unpaired = "refused: the text at encryption-key holds an unpaired surrogate";
+    const std::string unpaired = "refused: the text at a holds an unpaired surrogate";
     // Copies of shared objects may add 2^15 values and 1 MiB of content to what the file holds:
     // each copy costs the library and everything after it as much as an object of its own.
-    const auto copies = [](std::size_t references, std::size_t length) {
-        return underA([=](auto& b) {
+    const auto copies = [](std::size_t references, std::size_t length) -> Make {
+        return [=](auto& b) {
             return b.array(std::vector(references, b.ascii(std::string(length, 'x'))));
-        });
+        };
     };
-    // A text under key, or under a key of "seed\nconfig"'s dictionary.
-    const auto textAt = [](std::u16string key, std::u16string value, bool nested = false) {
-        return [=](BinaryPlistBuilder& b) {
-            const auto entry = b.dictionary({b.utf16(key)}, {b.utf16(value)});
-            return nested ? b.dictionary({b.ascii("seed\nconfig")}, {entry}) : entry;
+    const auto text = [](std::u16string value) -> Make {
+        return [=](auto& b) { return b.utf16(value); };
+    };
+    // The key in the dictionary under "seed\nconfig".
+    const auto keyed = [](std::u16string key) -> Make {
+        return [=](auto& b) {
+            const auto inner = b.dictionary({b.utf16(key)}, {b.ascii("v")});
+            return b.dictionary({b.ascii("seed\nconfig")}, {inner});
         };
     };
     const struct {
-        Make top;
+        Make value; // under the key "a"
         std::string outcome;
     } cases[] = {
-        {underA([](auto& b) { return b.wideInteger(0, ~std::uint64_t{0}); }),
-         "{a=18446744073709551615}"},
-        {underA([](auto& b) { return b.wideInteger(1, 0); }),
-         "refused: the integer at a is out of range"},
+        {[](auto& b) { return b.wideInteger(0, ~std::uint64_t{0}); }, "{a=18446744073709551615}"},
+        {[](auto& b) { return b.wideInteger(1, 0); }, "refused: the integer at a is out of range"},
         // Seconds since 2001 become microseconds since 1970, the fraction kept.
-        {underA([](auto& b) { return b.date(-3e9 + 0.25); }), "{a=@-2021692799750000}"},
-        {underA([](auto& b) { return b.date(1e300); }), "refused: the date at a is out of range"},
+        {[](auto& b) { return b.date(-3e9 + 0.25); }, "{a=@-2021692799750000}"},
+        {[](auto& b) { return b.date(1e300); }, "refused: the date at a is out of range"},
         // Refused with their path, never their value.
-        {textAt(u"encryption-key", std::u16string(u"abcdefgh\0ijkl", 13)),
-         "refused: the text at encryption-key holds U+0000"},
+        {text(std::u16string(u"abcdefgh\0ijkl", 13)), "refused: the text at a holds U+0000"},
         // A key holding U+0000 made the library abort the process.
-        {textAt(std::u16string(u"\u00e9\0b", 3), u"x", true),
-         "refused: a key in seed?config holds U+0000"},
+        {keyed(std::u16string(u"\u00e9\0b", 3)), "refused: a key in a/seed?config holds U+0000"},
         // The library drops UTF-16 surrogates that are not paired: a passphrase would arrive
         // shorter than it was written, and a key with one behind "reg-token" would read as
         // "reg-token".
-        {textAt(u"encryption-key", u"pass\xD800word"), unpaired},
-        {textAt(u"encryption-key", u"pass\xDC00word"), unpaired},
-        {textAt(u"reg-token\xD800", u"v"),
-         "refused: a key in the top level holds an unpaired surrogate"},
-        {textAt(u"encryption-key", u"key \xD83D\xDD11"), "{encryption-key=key \U0001F511}"},
+        {text(u"pass\xD800word"), unpaired},
+        {text(u"pass\xDC00word"), unpaired},
+        {keyed(u"reg-token\xD800"), "refused: a key in a/seed?config holds an unpaired surrogate"},
+        {text(u"key \xD83D\xDD11"), "{a=key \U0001F511}"},
         // 100,000 levels overflowed the library's recursive parser.
-        {underA([](auto& b) { return nest(b, b.array({}), 100000); }), tooDeep},
+        {[](auto& b) { return nest(b, b.array({}), 100000); }, tooDeep},
         // Depth through a shared object counts from every place it is used.
-        {underA([](auto& b) {
+        {[](auto& b) {
              const auto chain = nest(b, b.array({}), 505);
              return b.array({chain, nest(b, chain, 10)});
-         }),
+         },
          tooDeep},
         // Forty levels of two references to one array: a trillion values once copied.
-        {underA([](auto& b) {
+        {[](auto& b) {
              auto doubled = b.ascii("x");
              for (int level = 0; level < 40; ++level) {
                  doubled = b.array({doubled, doubled});
              }
              return doubled;
-         }),
+         },
          expands},
-        {underA([](auto& b) {
+        {[](auto& b) {
              const auto later = b.reserve();
              const auto looping = b.array({later});
              b.fill(later, b.array({looping}));
              return looping;
-         }),
+         },
          "none"},
         {copies(32769, 1), "{a=?}"},
         {copies(32770, 1), expands},
@@ -152,7 +145,8 @@ TEST(BinaryPropertyList, ValuesArriveExactlyOrAreRefused) {
         {copies(2, 1048576), expands},
     };
     for (const auto& example : cases) {
-        EXPECT_EQ(outcomeOf(binary(example.top)), example.outcome) << "case " << &example - cases;
+        const auto top = [&](auto& b) { return b.dictionary({b.ascii("a")}, {example.value(b)}); };
+        EXPECT_EQ(outcomeOf(binary(top)), example.outcome) << "case " << &example - cases;
     }
 }
 
