@@ -260,16 +260,11 @@ TEST(PropertyList, DocumentsAreReadAsTheLibraryReadsThem) {
         {"<?unclosed " + deep, "none"},
         // The library takes only a double quote for one.
         {R"(<!DOCTYPE x '"'><!-- " > <dict><key>a</key>)" + arrays(100000) + "</dict> -->", "none"},
-        {R"(<?xml version="1.0"?><!DOCTYPE plist PUBLIC "-//A B//DTD PLIST 1.0//EN" )"
-         R"("http://www.example.com/DTDs/PropertyList-1.0.dtd"><plist version="1.0"><dict/>)"
-         "</plist>",
-         "{}"},
+        {R"(<!DOCTYPE plist PUBLIC "-//A B//EN" "http://x/y.dtd"><plist><dict/></plist>)", "{}"},
         {"<plist><array><dict/></array></plist>", "none"},
         {"<plist><dict/><key>a</key><true/></plist>", "none"},
         {"<plist><dict/>", "none"},
         {"<dict><key>a</key><string>x</string></dict> trailing <", "{a=x}"},
-        {"<plist><dict><key>a</key><string>" + std::string(20000, '&') + "</string></dict>",
-         "none"},
         {"garbage\0\1"s, "none"},
         {xmlProfile("<key>a</key><string>\0</string>"s).substr(0, 60), "none"},
         {xmlProfile("<key>a</key><string>\0</string><key>b</key>"s),

@@ -2,7 +2,6 @@
 #include "tests/support/OpenCount.h"
 #include "tests/support/TestFiles.h"
 
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -137,14 +136,10 @@ TEST(FileReading, AFileReplacedWhileItIsReadIsReadInItsNewForm) {
     const TemporaryFolder folder;
     const auto file = folder.path() / "profile.plist";
     const auto staged = folder.path() / "staged";
-    for (const char* form : {"0", "1"}) {
-        writeFile(folder.path() / form, form);
-    }
     writeFile(file, "0");
-    std::atomic<bool> reading{true};
-    std::thread writer([&] {
-        for (std::size_t next = 1; reading; next ^= 1) {
-            fs::create_hard_link(folder.path() / std::to_string(next), staged);
+    const std::jthread writer([&](const std::stop_token& stop) {
+        for (std::size_t next = 1; !stop.stop_requested(); next ^= 1) {
+            writeFile(staged, std::to_string(next));
             fs::rename(staged, file);
             std::this_thread::sleep_for(std::chrono::microseconds(20));
         }
@@ -154,8 +149,6 @@ TEST(FileReading, AFileReplacedWhileItIsReadIsReadInItsNewForm) {
         const auto bytes = readRegularFile(file, 1024);
         missed += bytes == "0" || bytes == "1" ? 0 : 1;
     }
-    reading = false;
-    writer.join();
     EXPECT_EQ(missed, 0);
 }
 

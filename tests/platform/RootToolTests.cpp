@@ -140,8 +140,7 @@ TEST(RootTool, ProgramsARootProcessStartsSeeOnlyWhatWeSet) {
 
 // The test binary, started as the tool the way the system starts it: real user 501, effective
 // user root, and groups of its caller's.
-class StartedTool {
-  public:
+struct StartedTool {
     StartedTool() {
         int ends[2];
         EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
@@ -170,16 +169,12 @@ class StartedTool {
     // Ends the session; true once the tool has ended and been reaped.
     bool endsAndIsReaped() {
         session_.reset();
-        for (int tries = 0; tries < 500; ++tries) {
-            if (::kill(processId_, 0) != 0 && errno == ESRCH) {
-                return true;
-            }
+        for (int tries = 0; tries < 500 && ::kill(processId_, 0) == 0; ++tries) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        return false;
+        return ::kill(processId_, 0) != 0 && errno == ESRCH;
     }
 
-  private:
     pid_t processId_ = -1;
     std::optional<Session> session_;
 };

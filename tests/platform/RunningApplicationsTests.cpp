@@ -24,8 +24,7 @@ using test::TemporaryFolder;
 using test::writeFile;
 
 // A real program (a copy of sleep) running from a given path until the test lets go of it.
-class RunningProgram {
-  public:
+struct RunningProgram {
     explicit RunningProgram(const fs::path& executable) {
         fs::create_directories(executable.parent_path());
         fs::copy_file("/bin/sleep", executable, fs::copy_options::overwrite_existing);
@@ -37,7 +36,6 @@ class RunningProgram {
         ::waitpid(pid_, nullptr, 0);
     }
 
-  private:
     pid_t pid_ = -1;
 };
 

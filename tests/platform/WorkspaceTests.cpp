@@ -22,12 +22,10 @@ using test::writeScript;
 
 // Whether the condition comes to hold within ten seconds.
 template <typename Condition> bool eventually(Condition condition) {
-    for (auto waited = 0ms; waited < 10s; waited += 20ms, std::this_thread::sleep_for(20ms)) {
-        if (condition()) {
-            return true;
-        }
+    for (auto waited = 0ms; waited < 10s && !condition(); waited += 20ms) {
+        std::this_thread::sleep_for(20ms);
     }
-    return false;
+    return condition();
 }
 
 // A bundle, directly or by its file URL, runs detached (standard streams on /dev/null, a session
