@@ -34,12 +34,11 @@ std::set<std::string> namesIn(const fs::path& folder) {
 
 // The first temporary of our naming next to the target, if any.
 std::optional<std::string> temporaryOf(const fs::path& target) {
-    for (const auto& name : namesIn(target.parent_path())) {
-        if (name.starts_with("." + target.filename().string() + ".")) {
-            return name;
-        }
-    }
-    return std::nullopt;
+    const auto prefix = "." + target.filename().string() + ".";
+    const auto names = namesIn(target.parent_path());
+    const auto first = names.lower_bound(prefix);
+    return first != names.end() && first->starts_with(prefix) ? std::optional(*first)
+                                                              : std::nullopt;
 }
 
 TEST(AtomicTextFile, ReplacesTheWholeFileOrFailsLeavingNothingBehind) {

@@ -10,7 +10,6 @@
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
-#include <unistd.h>
 
 extern char** environ;
 

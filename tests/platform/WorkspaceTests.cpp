@@ -13,7 +13,6 @@
 namespace talvo {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 using test::TemporaryFolder;
