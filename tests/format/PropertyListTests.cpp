@@ -232,7 +232,6 @@ TEST(XmlPropertyList, EveryShapeIsReadAsTheLibraryReadsIt) {
         // passphrase written as a pair of them (as writers that think in UTF-16 write a key
         // symbol) would not arrive as written. References are read as the library reads them,
         // sign and blanks included.
-        {"<key>encryption-key</key><string>key &#xD83D;&#xDD11;</string>", surrogate},
         {"<key>encryption-key</key><string>pass&#+57343;word</string>", surrogate},
         {"<key>encryption-key</key><string>pass&#x 0dc00;word</string>", surrogate},
         {"<key>seed-config</key><dict><key>reg&#xDBFF;</key><string>v</string></dict>",
@@ -266,7 +265,6 @@ TEST(PropertyList, DocumentsAreReadAsTheLibraryReadsThem) {
         {"<plist><dict/>", "none"},
         {"<dict><key>a</key><string>x</string></dict> trailing <", "{a=x}"},
         {"garbage\0\1"s, "none"},
-        {xmlProfile("<key>a</key><string>\0</string>"s).substr(0, 60), "none"},
         {xmlProfile("<key>a</key><string>\0</string><key>b</key>"s),
          "refused: the text at a holds U+0000"},
         {"<dict><key>a</key><true/></dict>\0"s, "refused: the profile holds U+0000"},

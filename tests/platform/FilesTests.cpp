@@ -85,27 +85,24 @@ TEST(AtomicTextFile, AbandonedTemporariesOfOurNamingGoBeforeTheNextWrite) {
     // The abandoned temporary goes; everything else stays: other names, other kinds of file, a
     // temporary that another writer holds locked, and one too young to be sure nobody is about to
     // lock it.
-    const std::set<std::string> kept = {".seed.conf.abc", ".other.conf.abcdef", ".seed.conf.FifoAb",
-                                        ".seed.conf.Locked", ".seed.conf.Young1"};
     ASSERT_EQ(::mkfifo((folder.path() / ".seed.conf.FifoAb").c_str(), 0600), 0);
-    for (const auto& name : kept) {
-        if (!fs::exists(folder.path() / name)) {
-            writeFile(folder.path() / name, "someone else's");
-        }
+    for (const char* name : {".seed.conf.abc", ".other.conf.abcdef", ".seed.conf.Locked"}) {
+        writeFile(folder.path() / name, "someone else's");
     }
     const auto aWhileAgo = fs::file_time_type::clock::now() - std::chrono::minutes(1);
     for (const auto& name : namesIn(folder.path())) {
-        if (name != ".seed.conf.Young1") {
-            fs::last_write_time(folder.path() / name, aWhileAgo);
-        }
+        fs::last_write_time(folder.path() / name, aWhileAgo);
     }
+    writeFile(folder.path() / ".seed.conf.Young1", "someone else's");
     const int held = ::open((folder.path() / ".seed.conf.Locked").c_str(), O_RDONLY);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     EXPECT_FALSE(writeTextFileAtomically(target, "a = 1"));
     ::close(held);
     EXPECT_EQ(readFile(target), "a = 1");
     fs::remove(target);
-    EXPECT_EQ(namesIn(folder.path()), kept);
+    EXPECT_EQ(namesIn(folder.path()),
+              (std::set<std::string>{".seed.conf.abc", ".other.conf.abcdef", ".seed.conf.FifoAb",
+                                     ".seed.conf.Locked", ".seed.conf.Young1"}));
 }
 
 // A root process reads Info.plist files that any local user may name, through a link in a bundle
