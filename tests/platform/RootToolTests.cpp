@@ -150,33 +150,28 @@ struct StartedTool {
                                          {"--ruid", "501", "--euid", "0", "--rgid", "20", "--egid",
                                           "20", "--groups", "20,12", "--",
                                           fs::read_symlink("/proc/self/exe"), kMarker});
-        processId_ = ::fork();
-        if (processId_ == 0) {
+        processId = ::fork();
+        if (processId == 0) {
             if (::dup2(tools.get(), 0) == 0 && ::dup2(tools.get(), 1) == 1) {
                 ::execv(argv.get()[0], argv.get());
             }
             ::_exit(125);
         }
-        EXPECT_EQ(readGreeting(ours.get()), processId_) << "the tool did not greet with its pid";
-        session_.emplace(std::move(ours), processId_);
-    }
-
-    std::optional<int> run(std::string path, std::vector<std::string> words,
-                           std::string input = {}) {
-        return session_->run({std::move(path), std::move(words), std::move(input)});
+        EXPECT_EQ(readGreeting(ours.get()), processId) << "the tool did not greet with its pid";
+        session.emplace(std::move(ours), processId);
     }
 
     // Ends the session; true once the tool has ended and been reaped.
     bool endsAndIsReaped() {
-        session_.reset();
-        for (int tries = 0; tries < 500 && ::kill(processId_, 0) == 0; ++tries) {
+        session.reset();
+        for (int tries = 0; tries < 500 && ::kill(processId, 0) == 0; ++tries) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        return ::kill(processId_, 0) != 0 && errno == ESRCH;
+        return ::kill(processId, 0) != 0 && errno == ESRCH;
     }
 
-    pid_t processId_ = -1;
-    std::optional<Session> session_;
+    pid_t processId = -1;
+    std::optional<Session> session;
 };
 
 TEST(RootTool, RunsOneCommandAfterAnotherUntilItsCallerOrItEnds) {
@@ -185,20 +180,21 @@ TEST(RootTool, RunsOneCommandAfterAnotherUntilItsCallerOrItEnds) {
     // Its commands are root in every user and group id; how else they start is proven above.
     const std::string ids = "grep -E '^(Uid|Gid|Groups):' /proc/$$/status | tr -d '\\t\\n ' | "
                             "grep -qx Uid:0000Gid:0000Groups:0";
-    EXPECT_EQ(tool.run("/bin/sh", {"-c", ids}), 0);
+    EXPECT_EQ(tool.session->run({"/bin/sh", {"-c", ids}, ""}), 0);
     const std::string check = "read -r line; [ \"$line\" = 'pass phrase' ] && ! read -r more";
-    EXPECT_EQ(tool.run("/bin/sh", {"-c", check}, "pass phrase\n"), 0);
-    EXPECT_EQ(tool.run("/bin/sh", {"-c", "seq 1 200000; exit 3"}), 3);
-    EXPECT_EQ(tool.run("/bin/sh", {"-c", "kill -TERM $$"}), 128 + SIGTERM);
-    EXPECT_EQ(tool.run("/no/such/program", {}), 127);
-    EXPECT_EQ(tool.run("sh", {"-c", "exit 0"}), std::nullopt) << "relative: never sent";
-    EXPECT_EQ(tool.run("/bin/sh", {"-c", "exit 0"}), 0) << "and the session goes on";
+    EXPECT_EQ(tool.session->run({"/bin/sh", {"-c", check}, "pass phrase\n"}), 0);
+    EXPECT_EQ(tool.session->run({"/bin/sh", {"-c", "seq 1 200000; exit 3"}, ""}), 3);
+    EXPECT_EQ(tool.session->run({"/bin/sh", {"-c", "kill -TERM $$"}, ""}), 128 + SIGTERM);
+    EXPECT_EQ(tool.session->run({"/no/such/program", {}, ""}), 127);
+    EXPECT_EQ(tool.session->run({"sh", {"-c", "exit 0"}, ""}), std::nullopt); // relative: not sent
+    EXPECT_EQ(tool.session->run({"/bin/sh", {"-c", "exit 0"}, ""}), 0) << "and the session goes on";
     EXPECT_TRUE(tool.endsAndIsReaped());
 
     // A tool that ends during a command reads as a failed run, and so does every later one.
     StartedTool killed;
-    EXPECT_EQ(killed.run("/bin/sh", {"-c", "kill -KILL $PPID; sleep 1"}), std::nullopt);
-    EXPECT_EQ(killed.run("/bin/sh", {"-c", "exit 0"}), std::nullopt);
+    EXPECT_EQ(killed.session->run({"/bin/sh", {"-c", "kill -KILL $PPID; sleep 1"}, ""}),
+              std::nullopt);
+    EXPECT_EQ(killed.session->run({"/bin/sh", {"-c", "exit 0"}, ""}), std::nullopt);
     EXPECT_TRUE(killed.endsAndIsReaped());
 }
 
