@@ -40,8 +40,7 @@ struct RunningProgram {
 
 // A bundle laid out as the agent's: a daemon beside the main executable in Contents/MacOS. The
 // identifier carries the folder's unique name, so that other test runs on the computer cannot
-// answer for ours. That an application nested in another's MacOS folder is its own is proven by
-// the bundle rows.
+// answer for ours.
 TEST(RunningApplications, OnlyTheMainExecutableIsTheApplicationAndOneLookReadsEachBundleOnce) {
     const TemporaryFolder folder;
     const std::string app = "com.example." + folder.path().filename().string();
