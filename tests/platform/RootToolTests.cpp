@@ -16,6 +16,7 @@ namespace talvo::roottool {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 using test::TemporaryFolder;
 
 TEST(RootToolStart, OnlyTheSystemsStartServesAndTheMarkerIsNeverAnOrdinaryWord) {
@@ -45,9 +46,7 @@ std::string number(std::uint32_t value) {
 }
 
 TEST(RootToolFrames, RequestsArriveWholeAndOversizedOnesAreNeverSent) {
-    const Request sent{"/bin/sh",
-                       {"-c", "", std::string("\0\n\xff", 3), "Grüße"},
-                       std::string(1 << 20, 'x') + std::string("\0\n", 2)};
+    const Request sent{"/bin/sh", {"-c", "", "\0\n\xff"s, "Grüße"}, std::string(1 << 20, '\0')};
     const std::optional<Request> read = readRequest(holding(*requestFrame(1, sent)).get(), 1);
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(read->path, sent.path);

@@ -28,14 +28,16 @@ struct RunningProgram {
         fs::create_directories(executable.parent_path());
         fs::copy_file("/bin/sleep", executable, fs::copy_options::overwrite_existing);
         const posix::ArgumentVector argv(executable, {"60"});
-        EXPECT_EQ(::posix_spawn(&pid_, argv.get()[0], nullptr, nullptr, argv.get(), environ), 0);
+        EXPECT_EQ(::posix_spawn(&pid, argv.get()[0], nullptr, nullptr, argv.get(), environ), 0);
     }
     ~RunningProgram() {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
+        if (pid > 0) { // never -1: that would signal every process
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
     }
 
-    pid_t pid_ = -1;
+    pid_t pid = -1;
 };
 
 // A bundle laid out as the agent's: a daemon beside the main executable in Contents/MacOS. The

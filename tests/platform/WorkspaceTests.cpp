@@ -14,7 +14,6 @@ namespace talvo {
 namespace {
 
 using namespace std::chrono_literals;
-
 using test::TemporaryFolder;
 using test::writeFile;
 using test::writeScript;
