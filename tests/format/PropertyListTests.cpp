@@ -35,11 +35,6 @@ std::string binary(const Make& top) {
     return builder.bytes(top(builder));
 }
 
-// The dictionary {"a": value}.
-Make underA(Make value) {
-    return [value](BinaryPlistBuilder& b) { return b.dictionary({b.ascii("a")}, {value(b)}); };
-}
-
 // An array nested levels deep around the inner object.
 Reference nest(BinaryPlistBuilder& builder, Reference inner, int levels) {
     for (int level = 0; level < levels; ++level) {
@@ -82,74 +77,67 @@ TEST(BinaryPropertyList, ValuesArriveExactlyOrAreRefused) {
     const std::string tooDeep = "refused: the profile nests deeper than 512 levels";
     const std::string expands =
         "refused: the profile expands by more than 32768 values or 1048576 bytes";
-    const std::string unpaired = "refused: the text at encryption-key holds an unpaired surrogate";
+    const std::string unpaired = "refused: the text at a holds an unpaired surrogate";
     // Copies of shared objects may add 2^15 values and 1 MiB of content to what the file holds:
     // each copy costs the library and everything after it as much as an object of its own.
-    const auto copies = [](std::size_t references, std::size_t length) {
-        return underA([=](auto& b) {
+    const auto copies = [](std::size_t references, std::size_t length) -> Make {
+        return [=](auto& b) {
             return b.array(std::vector(references, b.ascii(std::string(length, 'x'))));
-        });
+        };
     };
-    // A text under key, or under a key of "seed\nconfig"'s dictionary.
-    const auto textAt = [](std::u16string key, std::u16string value, bool nested = false) {
-        return [=](BinaryPlistBuilder& b) {
-            const auto entry = b.dictionary({b.utf16(key)}, {b.utf16(value)});
-            return nested ? b.dictionary({b.ascii("seed\nconfig")}, {entry}) : entry;
+    const auto text = [](std::u16string value) -> Make {
+        return [=](auto& b) { return b.utf16(value); };
+    };
+    // The key in the dictionary under "seed\nconfig".
+    const auto keyed = [](std::u16string key) -> Make {
+        return [=](auto& b) {
+            const auto inner = b.dictionary({b.utf16(key)}, {b.ascii("v")});
+            return b.dictionary({b.ascii("seed\nconfig")}, {inner});
         };
     };
     const struct {
-        Make top;
+        Make value; // under the key "a"
         std::string outcome;
     } cases[] = {
-        {underA([](auto& b) { return b.wideInteger(0, ~std::uint64_t{0}); }),
-         "{a=18446744073709551615}"},
-        {underA([](auto& b) { return b.wideInteger(1, 0); }),
-         "refused: the integer at a is out of range"},
+        {[](auto& b) { return b.wideInteger(0, ~std::uint64_t{0}); }, "{a=18446744073709551615}"},
+        {[](auto& b) { return b.wideInteger(1, 0); }, "refused: the integer at a is out of range"},
         // Seconds since 2001 become microseconds since 1970, the fraction kept.
-        {underA([](auto& b) { return b.date(-3e9 + 0.25); }), "{a=@-2021692799750000}"},
-        {underA([](auto& b) { return b.date(1e300); }), "refused: the date at a is out of range"},
+        {[](auto& b) { return b.date(-3e9 + 0.25); }, "{a=@-2021692799750000}"},
+        {[](auto& b) { return b.date(1e300); }, "refused: the date at a is out of range"},
         // Refused with their path, never their value.
-        {textAt(u"encryption-key", std::u16string(u"abcdefgh\0ijkl", 13)),
-         "refused: the text at encryption-key holds U+0000"},
+        {text(std::u16string(u"abcdefgh\0ijkl", 13)), "refused: the text at a holds U+0000"},
         // A key holding U+0000 made the library abort the process.
-        {textAt(std::u16string(u"\u00e9\0b", 3), u"x", true),
-         "refused: a key in seed?config holds U+0000"},
+        {keyed(std::u16string(u"\u00e9\0b", 3)), "refused: a key in a/seed?config holds U+0000"},
         // The library drops UTF-16 surrogates that are not paired: a passphrase would arrive
         // shorter than it was written, and a key with one behind "reg-token" would read as
         // "reg-token".
-        {textAt(u"encryption-key", u"pass\xD800word"), unpaired},
-        {textAt(u"encryption-key", u"pass\xDC00word"), unpaired},
-        {textAt(u"encryption-key", u"password\xD83D"), unpaired},
-        {textAt(u"reg-token\xD800", u"v"),
-         "refused: a key in the top level holds an unpaired surrogate"},
-        {textAt(u"encryption-key", u"key \xD83D\xDD11"), "{encryption-key=key \U0001F511}"},
+        {text(u"pass\xD800word"), unpaired},
+        {text(u"pass\xDC00word"), unpaired},
+        {keyed(u"reg-token\xD800"), "refused: a key in a/seed?config holds an unpaired surrogate"},
+        {text(u"key \xD83D\xDD11"), "{a=key \U0001F511}"},
         // 100,000 levels overflowed the library's recursive parser.
-        {underA([](auto& b) { return nest(b, b.array({}), 100000); }), tooDeep},
+        {[](auto& b) { return nest(b, b.array({}), 100000); }, tooDeep},
         // Depth through a shared object counts from every place it is used.
-        {underA([](auto& b) {
+        {[](auto& b) {
              const auto chain = nest(b, b.array({}), 505);
-             auto shallow = b.array({chain});
-             for (int level = 0; level < 10; ++level) {
-                 shallow = b.array({shallow, chain});
-             }
-             return shallow;
-         }),
+             return b.array({chain, nest(b, chain, 10)});
+         },
          tooDeep},
         // Forty levels of two references to one array: a trillion values once copied.
-        {underA([](auto& b) {
+        {[](auto& b) {
              auto doubled = b.ascii("x");
              for (int level = 0; level < 40; ++level) {
                  doubled = b.array({doubled, doubled});
              }
              return doubled;
-         }),
+         },
          expands},
-        {underA([](auto& b) {
+        {[](auto& b) {
              const auto later = b.reserve();
              const auto looping = b.array({later});
              b.fill(later, b.array({looping}));
              return looping;
-         }),
+         },
          "none"},
         {copies(32769, 1), "{a=?}"},
         {copies(32770, 1), expands},
@@ -157,7 +145,8 @@ TEST(BinaryPropertyList, ValuesArriveExactlyOrAreRefused) {
         {copies(2, 1048576), expands},
     };
     for (const auto& example : cases) {
-        EXPECT_EQ(outcomeOf(binary(example.top)), example.outcome) << "case " << &example - cases;
+        const auto top = [&](auto& b) { return b.dictionary({b.ascii("a")}, {example.value(b)}); };
+        EXPECT_EQ(outcomeOf(binary(top)), example.outcome) << "case " << &example - cases;
     }
 }
 
@@ -173,8 +162,7 @@ TEST(XmlPropertyList, EncodingsAreReadAsThePlatformReadsThem) {
         const auto encoded = [bigEndian](std::u16string_view units) {
             std::string bytes;
             for (const char16_t unit : units) {
-                const char high = static_cast<char>(unit >> 8);
-                const char low = static_cast<char>(unit & 0xFF);
+                const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit);
                 bytes += bigEndian ? std::string{high, low} : std::string{low, high};
             }
             return bytes;
@@ -187,9 +175,8 @@ TEST(XmlPropertyList, EncodingsAreReadAsThePlatformReadsThem) {
     }
     EXPECT_EQ(outcomeOf("\xEF\xBB\xBF" + xmlProfile("<key>a</key><string>caf\xC3\xA9</string>")),
               "{a=caf\xC3\xA9}");
-    EXPECT_EQ(outcomeOf(R"(<?xml version="1.0" encoding="ISO-8859-1"?>)" +
-                        xmlProfile("<key>a</key><string>caf\xE9</string>").substr(38)),
-              "{a=caf\xC3\xA9}");
+    EXPECT_EQ(outcomeOf("<?xml encoding='latin1'?><dict><key>a</key><string>\xE9</string></dict>"),
+              "{a=\xC3\xA9}");
     EXPECT_EQ(outcomeOf(R"(<?xml version="1.0" encoding="Shift_JIS"?><plist><dict/></plist>)"),
               "refused: the profile declares the encoding shift_jis, which cannot be read");
 }
@@ -198,14 +185,13 @@ TEST(XmlPropertyList, EncodingsAreReadAsThePlatformReadsThem) {
 // document whose dictionaries it need not look keys up in. What the library would not read
 // exactly (U+0000, integers beyond 64 bits, deep nesting) is refused before it sees it.
 TEST(XmlPropertyList, EveryShapeIsReadAsTheLibraryReadsIt) {
-    const std::string surrogate =
-        "refused: the text at encryption-key holds a reference to a surrogate";
+    const std::string outOfRange = "refused: the integer at a is out of range";
+    const std::string surrogate = "refused: the text at a holds a reference to a surrogate";
     const struct {
         std::string entries;
         std::string expected;
     } cases[] = {
-        {"<key>a</key><string>1</string><key>b</key><string>2</string><key>a</key><string>3"
-         "</string>",
+        {"<key>a</key><string/><key>b</key><string>2</string><key>a</key><string>3</string>",
          "{a=3 b=2}"},
         {"<key>a</key><key>b</key><key>c</key>", "{a=b}"},
         {"<key>a</key><key/>", "{a=}"},
@@ -217,14 +203,12 @@ TEST(XmlPropertyList, EveryShapeIsReadAsTheLibraryReadsIt) {
         {"<key>a</key><integer>18446744073709551615</integer>", "{a=18446744073709551615}"},
         {"<key>a</key><integer> -9223372036854775808\n</integer>", "{a=-9223372036854775808}"},
         {"<key>a</key><integer>+0x1F</integer>", "{a=31}"},
-        {"<key>a</key><integer>18446744073709551616</integer >",
-         "refused: the integer at a is out of range"},
-        {"<key>a</key><integer>-9223372036854775809</integer>",
-         "refused: the integer at a is out of range"},
+        {"<key>a</key><integer>18446744073709551616</integer >", outOfRange},
+        {"<key>a</key><integer>-9223372036854775809</integer>", outOfRange},
         {"<key>a</key><integer>12abc</integer>", "refused: the integer at a is not a number"},
-        {"<key>a</key><string>&amp;&lt;&#x41;&#66;<![CDATA[&amp;]]></string>", "{a=&<AB&amp;}"},
         // Character data and comments inside a text stay text.
-        {"<key>a</key><string>x<!-- c --><![CDATA[<y>]]></string>", "{a=x<y>}"},
+        {"<key>a</key><string>&amp;&lt;&#x41;&#66;<!-- c --><![CDATA[<y>&amp;]]></string>",
+         "{a=&<AB<y>&amp;}"},
         {"<key>a</key><string>&am<!-- -->p;</string>", "none"},
         {"<key>a</key><string>x</string  ><key>b</key><string>y</stringy></string>", "none"},
         {"<key>a</key><dict></array>", "none"},
@@ -233,24 +217,20 @@ TEST(XmlPropertyList, EveryShapeIsReadAsTheLibraryReadsIt) {
         {"<key>a</key><string>x<br/></string>", "none"},
         {"<key>a</key>" + arrays(511), "{a=?}"},
         {"<key>a</key>" + arrays(512), "refused: the profile nests deeper than 512 levels"},
-        {"<key>seed-config</key><dict><key>k</key><array><true/><string>ab&#x0;c</string></array>"
-         "</dict>",
-         "refused: the text at seed-config/k/1 holds U+0000"},
+        {"<key>s</key><dict><key>k</key><array><true/><string>ab&#x0;c</string></array></dict>",
+         "refused: the text at s/k/1 holds U+0000"},
         {"<key>a&#00;b</key><string>x</string>", "refused: a key in the top level holds U+0000"},
-        {"<key>encryption-key</key><string>abcdefgh\0ijkl</string>"s,
-         "refused: the text at encryption-key holds U+0000"},
+        {"<key>a</key><string>ab\0c</string>"s, "refused: the text at a holds U+0000"},
         {"<!-- \0 --><key>a</key><true/>"s, "refused: the profile holds U+0000"},
         // The library writes a reference to a surrogate as three bytes that are no UTF-8: a
         // passphrase written as a pair of them (as writers that think in UTF-16 write a key
         // symbol) would not arrive as written. References are read as the library reads them,
         // sign and blanks included.
-        {"<key>encryption-key</key><string>key &#xD83D;&#xDD11;</string>", surrogate},
-        {"<key>encryption-key</key><string>pass&#+57343;word</string>", surrogate},
-        {"<key>encryption-key</key><string>pass&#x 0dc00;word</string>", surrogate},
+        {"<key>a</key><string>pass&#+57343;word</string>", surrogate},
+        {"<key>a</key><string>pass&#x 0dc00;word</string>", surrogate},
         {"<key>seed-config</key><dict><key>reg&#xDBFF;</key><string>v</string></dict>",
          "refused: a key in seed-config holds a reference to a surrogate"},
-        {"<key>encryption-key</key><string>key &#x1F511; &#xD7FF;&#xE000;</string>",
-         "{encryption-key=key \U0001F511 \uD7FF\uE000}"},
+        {"<key>a</key><string>&#x1F511; &#xD7FF;&#xE000;</string>", "{a=\U0001F511 \uD7FF\uE000}"},
         {"<key>encryption-key</key><string>&#x110000;</string>", "none"},
     };
     for (const auto& [entries, expected] : cases) {
@@ -267,25 +247,17 @@ TEST(PropertyList, DocumentsAreReadAsTheLibraryReadsThem) {
     const std::string deep = "<plist><dict><key>a</key>" + arrays(100000) + "</dict></plist>]]>";
     const std::string cases[][2] = {
         {R"(<!DOCTYPE plist "> <![CDATA[ ">)" + deep, "none"},
-        {R"(<!DOCTYPE plist "><?">)" + deep, "none"},
         {R"(<!DOCTYPE plist [ <!ENTITY x "y"> ]>)" + deep, "none"},
         {R"(<!ENTITY x "y">)" + deep, "none"},
         {"<?unclosed " + deep, "none"},
         // The library takes only a double quote for one.
         {R"(<!DOCTYPE x '"'><!-- " > <dict><key>a</key>)" + arrays(100000) + "</dict> -->", "none"},
-        {R"(<?xml version="1.0"?><!DOCTYPE plist PUBLIC "-//A B//DTD PLIST 1.0//EN" )"
-         R"("http://www.example.com/DTDs/PropertyList-1.0.dtd"><plist version="1.0"><dict/>)"
-         "</plist>",
-         "{}"},
+        {R"(<!DOCTYPE plist PUBLIC "-//A B//EN" "http://x/y.dtd"><plist><dict/></plist>)", "{}"},
         {"<plist><array><dict/></array></plist>", "none"},
         {"<plist><dict/><key>a</key><true/></plist>", "none"},
         {"<plist><dict/>", "none"},
         {"<dict><key>a</key><string>x</string></dict> trailing <", "{a=x}"},
-        {"<plist><dict><key>a</key>" + std::string(20000, '<') + "string>", "none"},
-        {"<plist><dict><key>a</key><string>" + std::string(20000, '&') + "</string></dict>",
-         "none"},
         {"garbage\0\1"s, "none"},
-        {xmlProfile("<key>a</key><string>\0</string>"s).substr(0, 60), "none"},
         {xmlProfile("<key>a</key><string>\0</string><key>b</key>"s),
          "refused: the text at a holds U+0000"},
         {"<dict><key>a</key><true/></dict>\0"s, "refused: the profile holds U+0000"},

@@ -12,8 +12,7 @@ TEST(AppBundle, ExecutableBelongsToTheInnermostBundle) {
         const char* executable;
         std::optional<std::string> bundle;
     } cases[] = {
-        {"/Applications/Talvo Backup Agent.app/Contents/MacOS/TalvoBackupAgent",
-         "/Applications/Talvo Backup Agent.app"},
+        {"/Applications/Backup Agent.app/Contents/MacOS/agent", "/Applications/Backup Agent.app"},
         {"/A.app/Contents/MacOS/B.app/Contents/MacOS/B", "/A.app/Contents/MacOS/B.app"},
         {"/Applications/X.app/Contents/MacOS/", std::nullopt},
         {"/Applications/X.app/Contents/Resources/tool", std::nullopt},

@@ -16,6 +16,7 @@ namespace talvo::roottool {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 using test::TemporaryFolder;
 
 TEST(RootToolStart, OnlyTheSystemsStartServesAndTheMarkerIsNeverAnOrdinaryWord) {
@@ -45,21 +46,12 @@ std::string number(std::uint32_t value) {
 }
 
 TEST(RootToolFrames, RequestsArriveWholeAndOversizedOnesAreNeverSent) {
-    const std::vector<Request> requests = {
-        {"/bin/sh", {"-c", "eval \"$x\"", "", std::string("\0\n\xff", 3), "Grüße"}, "pass\0x\n"},
-        {"/bin/true", {}, ""},
-        {"/bin/cat", {}, std::string(1 << 20, 'x')},
-    };
-    for (std::uint32_t index = 0; index < requests.size(); ++index) {
-        const Request& request = requests[index];
-        const std::optional<Request> read =
-            readRequest(holding(requestFrame(index + 1, request).value_or("")).get(), index + 1);
-        ASSERT_TRUE(read.has_value()) << request.path;
-        EXPECT_EQ(read->path, request.path);
-        EXPECT_EQ(read->arguments, request.arguments);
-        EXPECT_TRUE(read->input == request.input) << read->input.size();
-    }
-    EXPECT_EQ(requestFrame(1, {"sh", {}, ""}), std::nullopt);
+    const Request sent{"/bin/sh", {"-c", "", "\0\n\xff"s, "Grüße"}, std::string(1 << 20, '\0')};
+    const std::optional<Request> read = readRequest(holding(*requestFrame(1, sent)).get(), 1);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->path, sent.path);
+    EXPECT_EQ(read->arguments, sent.arguments);
+    EXPECT_TRUE(read->input == sent.input) << read->input.size();
     EXPECT_EQ(requestFrame(1, {"/bin/sh", std::vector<std::string>(kMaxWords, "x"), ""}),
               std::nullopt);
     EXPECT_EQ(requestFrame(1, {"/bin/sh", {}, std::string(kMaxRequestBytes, 'x')}), std::nullopt);
@@ -80,10 +72,8 @@ TEST(RootToolFrames, BrokenOrHostileFramesReadAsNothing) {
     for (const auto& [bytes, what] : answers) {
         EXPECT_EQ(readStatus(holding(bytes).get(), 1), std::nullopt) << what;
     }
-    for (const std::uint32_t processId : {0U, 0x80000000U}) {
-        EXPECT_EQ(readGreeting(holding(answerFrame(0, processId)).get()), std::nullopt)
-            << processId;
-    }
+    EXPECT_EQ(readGreeting(holding(answerFrame(0, 0)).get()), std::nullopt);
+    EXPECT_EQ(readGreeting(holding(answerFrame(0, 0x80000000U)).get()), std::nullopt);
 
     const std::string request = *requestFrame(1, {"/bin/sh", {"-c", "true"}, "input"});
     const std::pair<std::string, const char*> requests[] = {
@@ -149,8 +139,7 @@ TEST(RootTool, ProgramsARootProcessStartsSeeOnlyWhatWeSet) {
 
 // The test binary, started as the tool the way the system starts it: real user 501, effective
 // user root, and groups of its caller's.
-class StartedTool {
-  public:
+struct StartedTool {
     StartedTool() {
         int ends[2];
         EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
@@ -160,63 +149,51 @@ class StartedTool {
                                          {"--ruid", "501", "--euid", "0", "--rgid", "20", "--egid",
                                           "20", "--groups", "20,12", "--",
                                           fs::read_symlink("/proc/self/exe"), kMarker});
-        processId_ = ::fork();
-        if (processId_ == 0) {
+        processId = ::fork();
+        if (processId == 0) {
             if (::dup2(tools.get(), 0) == 0 && ::dup2(tools.get(), 1) == 1) {
                 ::execv(argv.get()[0], argv.get());
             }
             ::_exit(125);
         }
-        processId_ = processId_ > 0 ? processId_ : -1;
-        EXPECT_EQ(readGreeting(ours.get()), processId_) << "the tool did not greet with its pid";
-        session_.emplace(std::move(ours), processId_);
-    }
-
-    std::optional<int> run(const std::string& path, const std::vector<std::string>& arguments,
-                           const std::string& input = {}) {
-        return session_->run({path, arguments, input});
+        EXPECT_EQ(readGreeting(ours.get()), processId) << "the tool did not greet with its pid";
+        session.emplace(std::move(ours), processId);
     }
 
     // Ends the session; true once the tool has ended and been reaped.
     bool endsAndIsReaped() {
-        session_.reset();
-        for (int tries = 0; tries < 500; ++tries) {
-            if (::kill(processId_, 0) != 0 && errno == ESRCH) {
-                return true;
-            }
+        session.reset();
+        for (int tries = 0; tries < 500 && ::kill(processId, 0) == 0; ++tries) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        return false;
+        return ::kill(processId, 0) != 0 && errno == ESRCH;
     }
 
-  private:
-    int processId_ = -1;
-    std::optional<Session> session_;
+    pid_t processId = -1;
+    std::optional<Session> session;
 };
 
 TEST(RootTool, RunsOneCommandAfterAnotherUntilItsCallerOrItEnds) {
     ASSERT_EQ(::geteuid(), 0U) << "starting the tool as the system does needs root";
-    const TemporaryFolder folder;
-    const std::string ids = (folder.path() / "ids").string();
     StartedTool tool;
     // Its commands are root in every user and group id; how else they start is proven above.
-    EXPECT_EQ(tool.run("/bin/sh",
-                       {"-c", "grep -E '^(Uid|Gid|Groups):' /proc/$$/status >\"$1\"", "sh", ids}),
-              0);
-    EXPECT_EQ(test::readFile(ids), "Uid:\t0\t0\t0\t0\nGid:\t0\t0\t0\t0\nGroups:\t0 \n");
+    const std::string ids = "grep -E '^(Uid|Gid|Groups):' /proc/$$/status | tr -d '\\t\\n ' | "
+                            "grep -qx Uid:0000Gid:0000Groups:0";
+    EXPECT_EQ(tool.session->run({"/bin/sh", {"-c", ids}, ""}), 0);
     const std::string check = "read -r line; [ \"$line\" = 'pass phrase' ] && ! read -r more";
-    EXPECT_EQ(tool.run("/bin/sh", {"-c", check}, "pass phrase\n"), 0);
-    EXPECT_EQ(tool.run("/bin/sh", {"-c", "seq 1 200000; exit 3"}), 3);
-    EXPECT_EQ(tool.run("/bin/sh", {"-c", "kill -TERM $$"}), 128 + SIGTERM);
-    EXPECT_EQ(tool.run("/no/such/program", {}), 127);
-    EXPECT_EQ(tool.run("sh", {"-c", "exit 0"}), std::nullopt) << "relative: never sent";
-    EXPECT_EQ(tool.run("/bin/sh", {"-c", "exit 0"}), 0) << "and the session goes on";
+    EXPECT_EQ(tool.session->run({"/bin/sh", {"-c", check}, "pass phrase\n"}), 0);
+    EXPECT_EQ(tool.session->run({"/bin/sh", {"-c", "seq 1 200000; exit 3"}, ""}), 3);
+    EXPECT_EQ(tool.session->run({"/bin/sh", {"-c", "kill -TERM $$"}, ""}), 128 + SIGTERM);
+    EXPECT_EQ(tool.session->run({"/no/such/program", {}, ""}), 127);
+    EXPECT_EQ(tool.session->run({"sh", {"-c", "exit 0"}, ""}), std::nullopt); // relative: not sent
+    EXPECT_EQ(tool.session->run({"/bin/sh", {"-c", "exit 0"}, ""}), 0) << "and the session goes on";
     EXPECT_TRUE(tool.endsAndIsReaped());
 
     // A tool that ends during a command reads as a failed run, and so does every later one.
     StartedTool killed;
-    EXPECT_EQ(killed.run("/bin/sh", {"-c", "kill -KILL $PPID; sleep 1"}), std::nullopt);
-    EXPECT_EQ(killed.run("/bin/sh", {"-c", "exit 0"}), std::nullopt);
+    EXPECT_EQ(killed.session->run({"/bin/sh", {"-c", "kill -KILL $PPID; sleep 1"}, ""}),
+              std::nullopt);
+    EXPECT_EQ(killed.session->run({"/bin/sh", {"-c", "exit 0"}, ""}), std::nullopt);
     EXPECT_TRUE(killed.endsAndIsReaped());
 }
 

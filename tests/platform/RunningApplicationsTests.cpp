@@ -1,3 +1,4 @@
+#include "platform/Posix.h"
 #include "platform/RunningApplications.h"
 #include "tests/support/OpenCount.h"
 #include "tests/support/TestFiles.h"
@@ -9,7 +10,6 @@
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
-#include <unistd.h>
 
 extern char** environ;
 
@@ -22,92 +22,65 @@ using test::OpenCount;
 using test::TemporaryFolder;
 using test::writeFile;
 
-// A real program running from a given path until the test lets go of it.
-class RunningProgram {
-  public:
+// A real program (a copy of sleep) running from a given path until the test lets go of it.
+struct RunningProgram {
     explicit RunningProgram(const fs::path& executable) {
         fs::create_directories(executable.parent_path());
         fs::copy_file("/bin/sleep", executable, fs::copy_options::overwrite_existing);
-        const std::string path = executable.string();
-        std::string seconds = "60";
-        char* const argv[] = {const_cast<char*>(path.c_str()), seconds.data(), nullptr};
-        if (::posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, environ) != 0) {
-            pid_ = -1;
-        }
+        const posix::ArgumentVector argv(executable, {"60"});
+        EXPECT_EQ(::posix_spawn(&pid, argv.get()[0], nullptr, nullptr, argv.get(), environ), 0);
     }
     ~RunningProgram() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
+        if (pid > 0) { // never -1: that would signal every process
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
         }
     }
-    RunningProgram(const RunningProgram&) = delete;
-    RunningProgram& operator=(const RunningProgram&) = delete;
 
-    bool started() const { return pid_ > 0; }
-
-  private:
-    pid_t pid_ = -1;
+    pid_t pid = -1;
 };
 
-void makeBundle(const fs::path& bundle, const std::string& identifier,
-                const std::string& executable) {
-    writeFile(bundle / "Contents/Info.plist",
-              "<plist version=\"1.0\"><dict><key>CFBundleIdentifier</key><string>" + identifier +
-                  "</string><key>CFBundleExecutable</key><string>" + executable +
-                  "</string></dict></plist>");
-}
-
-// Bundles laid out as the agent's: an application with a daemon beside its main executable in
-// Contents/MacOS, and a second application nested there. Identifiers carry the folder's unique
-// name, so that other test runs on the computer cannot answer for ours.
+// A bundle laid out as the agent's: a daemon beside the main executable in Contents/MacOS. The
+// identifier carries the folder's unique name, so that other test runs on the computer cannot
+// answer for ours.
 TEST(RunningApplications, OnlyTheMainExecutableIsTheApplicationAndOneLookReadsEachBundleOnce) {
     const TemporaryFolder folder;
     const std::string app = "com.example." + folder.path().filename().string();
-    const std::string status = app + ".status";
     const fs::path bundle = folder.path() / "Example App.app";
-    const fs::path statusBundle = bundle / "Contents/MacOS/ExampleStatus.app";
-    makeBundle(bundle, app, "Example App");
-    makeBundle(statusBundle, status, "ExampleStatus");
-    const auto runningAmong = [](const std::vector<std::string>& identifiers,
-                                 std::size_t limit = kBundleInfoSizeLimit) {
-        return SystemRunningApplications(limit).runningAmong(identifiers);
+    const fs::path info = bundle / "Contents/Info.plist";
+    const auto describe = [&](const std::string& executable) {
+        writeFile(info, "<plist version=\"1.0\"><dict><key>CFBundleIdentifier</key><string>" + app +
+                            "</string><key>CFBundleExecutable</key><string>" + executable +
+                            "</string></dict></plist>");
     };
-    const auto running = [&](const std::string& identifier) {
-        return runningAmong({identifier}).contains(identifier);
+    const auto running = [&](std::size_t limit = kBundleInfoSizeLimit) {
+        return SystemRunningApplications(limit).runningAmong({app, app + ".absent"}) ==
+               std::set<std::string>{app};
     };
+    describe("Example App");
 
     const RunningProgram daemon(bundle / "Contents/MacOS/ExampleDaemon");
     // A tool in a folder below Contents/MacOS, named as the main executable.
     const RunningProgram nestedTool(bundle / "Contents/MacOS/bin/Example App");
-    const RunningProgram statusProgram(statusBundle / "Contents/MacOS/ExampleStatus");
-    ASSERT_TRUE(daemon.started() && nestedTool.started() && statusProgram.started());
-    EXPECT_FALSE(running(app));
-    EXPECT_TRUE(running(status));
+    EXPECT_FALSE(running());
 
     const fs::path executable = bundle / "Contents/MacOS/Example App";
     const RunningProgram application(executable);
-    ASSERT_TRUE(application.started());
-    // One look answers for both identifiers and opens each bundle's Info.plist once, however many
-    // of the bundle's programs run.
-    OpenCount appInfo(bundle / "Contents/Info.plist");
-    OpenCount statusInfo(statusBundle / "Contents/Info.plist");
-    ASSERT_TRUE(appInfo.watching() && statusInfo.watching());
-    EXPECT_EQ(runningAmong({app, status}), (std::set<std::string>{app, status}));
-    EXPECT_EQ(appInfo.opens(), 1);
-    EXPECT_EQ(statusInfo.opens(), 1);
+    // One look opens the bundle's Info.plist once, however many of its programs run.
+    OpenCount reads(info);
+    EXPECT_TRUE(running());
+    EXPECT_EQ(reads.opens(), 1);
     // An Info.plist over the limit is not read, so its bundle has no application.
-    const auto size = fs::file_size(bundle / "Contents/Info.plist");
-    EXPECT_EQ(runningAmong({app}, size), std::set<std::string>{app});
-    EXPECT_EQ(runningAmong({app}, size - 1), std::set<std::string>{});
+    EXPECT_TRUE(running(fs::file_size(info)));
+    EXPECT_FALSE(running(fs::file_size(info) - 1));
 
     // An update replaced the file under the running process.
     fs::remove(executable);
-    EXPECT_TRUE(running(app));
+    EXPECT_TRUE(running());
     // No application either when the bundle names no usable executable.
     for (const std::string name : {"", "..", "bin/Example App"}) {
-        makeBundle(bundle, app, name);
-        EXPECT_FALSE(running(app)) << name;
+        describe(name);
+        EXPECT_FALSE(running()) << name;
     }
 }
 
