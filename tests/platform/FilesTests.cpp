@@ -50,6 +50,7 @@ TEST(AtomicTextFile, ReplacesTheWholeFileOrFailsLeavingNothingBehind) {
     EXPECT_FALSE(writeTextFileAtomically(target, "first"));
     EXPECT_FALSE(fs::is_symlink(target));
     EXPECT_EQ(readFile(target), "first");
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms(0644)); // only root writes what it wrote
     EXPECT_EQ(readFile(folder.path() / "elsewhere"), "untouched");
     // The temporary file gets written, then cannot replace a folder.
     fs::create_directory(folder.path() / "folder");
@@ -122,6 +123,8 @@ TEST(FileReading, NothingButARegularFileIsOpened) {
         EXPECT_EQ(readRegularFile(link, 1).has_value(), readable) << target;
         EXPECT_EQ(watch.opens(), readable ? 1 : 0) << target;
     }
+    // A file longer than its size says (the system's own, here) is not cut to that size.
+    EXPECT_EQ(readRegularFile("/proc/self/status", 1 << 20), std::nullopt);
     ::alarm(0);
 }
 

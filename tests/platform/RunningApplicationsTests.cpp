@@ -22,13 +22,15 @@ using test::OpenCount;
 using test::TemporaryFolder;
 using test::writeFile;
 
-// A real program (a copy of sleep) running from a given path until the test lets go of it.
+// A real program (a copy of sleep) running from a given path, under its path or another name,
+// until the test lets go of it.
 struct RunningProgram {
-    explicit RunningProgram(const fs::path& executable) {
+    explicit RunningProgram(const fs::path& executable, const std::string& name = {}) {
         fs::create_directories(executable.parent_path());
         fs::copy_file("/bin/sleep", executable, fs::copy_options::overwrite_existing);
-        const posix::ArgumentVector argv(executable, {"60"});
-        EXPECT_EQ(::posix_spawn(&pid, argv.get()[0], nullptr, nullptr, argv.get(), environ), 0);
+        const posix::ArgumentVector argv(name.empty() ? executable.string() : name, {"60"});
+        EXPECT_EQ(::posix_spawn(&pid, executable.c_str(), nullptr, nullptr, argv.get(), environ),
+                  0);
     }
     ~RunningProgram() {
         if (pid > 0) { // never -1: that would signal every process
@@ -62,6 +64,9 @@ TEST(RunningApplications, OnlyTheMainExecutableIsTheApplicationAndOneLookReadsEa
     const RunningProgram daemon(bundle / "Contents/MacOS/ExampleDaemon");
     // A tool in a folder below Contents/MacOS, named as the main executable.
     const RunningProgram nestedTool(bundle / "Contents/MacOS/bin/Example App");
+    // Any user's program may call itself the application; what it runs is what counts.
+    const RunningProgram impostor(folder.path() / "impostor",
+                                  bundle / "Contents/MacOS/Example App");
     EXPECT_FALSE(running());
 
     const fs::path executable = bundle / "Contents/MacOS/Example App";

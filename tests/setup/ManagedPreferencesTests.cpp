@@ -37,6 +37,7 @@ TEST(ManagedPreferences, TheComputerWideProfileOrTheUsersOwnIsReadOrRefused) {
         std::string outcome; // the token, "none" or the error line
     } cases[] = {
         {"jane", std::nullopt, withToken("per-user"), "per-user"},
+        {"jane", "<plist version=\"1.0\"><dict/></plist>", withToken("per-user"), "(no token)"},
         {"..", std::nullopt, withToken("planted"), "none"},
         {"jane/../../elsewhere", std::nullopt, withToken("planted"), "none"},
         {"jane", withToken("large", kLimit), withToken("small"), "large"},
