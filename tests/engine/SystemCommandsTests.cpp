@@ -81,6 +81,8 @@ TEST(AgentProcessSearch, OnlyAValidListingNamingTheAgentBeyondTheSearchCounts) {
         {"root 90 0.0 sh -c ps auxww | grep TalvoBackupAgent | grep -v 'grep TalvoBackupAgent'",
          false},
         {"staff1 91 0.0 grep TalvoBackupAgentgrep TalvoBackupAgent", false},
+        // Any user's program that names the agent counts: the search reads words, not owners.
+        {"staff2 93 0.0 sleep 60 TalvoBackupAgent", true},
         {"staff1 92 0.0 ./TalvoBackupAgent \xff", false},
         {"", false},
     };

@@ -53,4 +53,3 @@ class SecretsTest(SetupTestCase):
                     # Nowhere means something: pkexec logged its 5 steps, sudo 3 of them.
                     self.assertEqual(self.auth_log(world).count("COMMAND="),
                                      0 if user == "root" else 8)
-

@@ -152,6 +152,19 @@ class FailureTest(SetupTestCase):
                 users=("501",), arrange=lambda w: w.set_pkexec_answers("allow", "dismiss"),
                 lines=[*BY_WORDS, *[command_error(126)] * 3], status=126,
                 registered=("-reg-token=t",), security=[FIND], daemons=[]),
+            # Whatever the caller leaves Setup: no standard streams, few descriptors, a token of
+            # more command line than the system takes. Never a failure read as success.
+            Row("standard streams closed", ("REG_TOKEN=t", "ENCRYPTION_KEY=long enough key"),
+                prefix=("/bin/sh", "-c", 'exec "$@" <&- >&- 2>&-', "sh"), lines=[],
+                registered=("-reg-token=t",), key="long enough key", security=[FIND, ADD]),
+            *(Row(f"few descriptors, {user}", ("REG_TOKEN=t",), users=(user,),
+                  prefix=("/bin/sh", "-c", 'ulimit -n 6; exec "$@"', "sh"), status=status,
+                  lines=[*BY_WORDS, command_error(status)], app=False, daemons=[])
+              for user, status in [("root", 1), ("501", 127)]),
+            *(Row(f"a token beyond the command line's limit, {user}", users=(user,),
+                  arrange=profiles(({"reg-token": "t" * (3 << 20)}, [None], False)),
+                  status=status, lines=[*BY_PROFILE, command_error(status)], app=False, daemons=[])
+              for user, status in [("root", 127), ("501", 126)]),
             # Not found would be 44 and silent; 49 is reported, and the add is still tried.
             Row("unreadable keychain", ("ENCRYPTION_KEY=long enough key",), key=UNREADABLE,
                 arrange=lambda w: w.write(KEYCHAIN, b"\x00not a keychain"),
@@ -221,4 +234,3 @@ class RunningAgentTest(SetupTestCase):
         running = [line for line in session.processes.splitlines()
                    if line.endswith(AGENT_APP_EXECUTABLE)]
         self.assertEqual(len(running), 1, session.processes)
-
